@@ -1,0 +1,198 @@
+// hbc_test.cpp - the shared fixture and its helpers.
+#include "hbc_test.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifndef _WIN32
+#include <win32_posix/paths.h>
+#include <win32_posix/text.h>
+#endif
+
+const WCHAR* const kScratchKey = TEXT("Software\\HbcTests");
+
+namespace {
+const WCHAR* const kLogsKey = TEXT("SOFTWARE\\Norvak\\Logs");
+const WCHAR* const kVendorKey = TEXT("SOFTWARE\\Norvak");
+
+std::string utf8FromUtf16(const WCHAR* s, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        char32_t cp = static_cast<char16_t>(s[i]);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char16_t>(s[i + 1]) - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+}  // namespace
+
+wstr W(const std::string& utf8) {
+    wstr out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char b = static_cast<unsigned char>(utf8[i]);
+        char32_t cp;
+        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+        cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (size_t k = 1; k < len && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<WCHAR>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<WCHAR>(cp));
+        }
+    }
+    return out;
+}
+
+std::string U8(const WCHAR* text) {
+    if (!text) return "(null)";
+    return utf8FromUtf16(text, std::char_traits<WCHAR>::length(text));
+}
+
+std::string U8(const wstr& text) { return utf8FromUtf16(text.data(), text.size()); }
+
+void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
+                 const std::vector<BYTE>& bytes) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr))
+        << U8(path);
+    LONG rc = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(),
+                             static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, rc) << U8(name);
+}
+
+void regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value) {
+    std::vector<BYTE> bytes(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
+    regSetBytes(root, path, name, REG_DWORD, bytes);
+}
+
+void regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value, DWORD type) {
+    const BYTE* p = reinterpret_cast<const BYTE*>(value.c_str());
+    regSetBytes(root, path, name, type,
+                std::vector<BYTE>(p, p + (value.size() + 1) * sizeof(WCHAR)));
+}
+
+void regDeleteTree(HKEY root, const wstr& path) {
+    LONG rc = RegDeleteTreeW(root, path.c_str());
+    ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << U8(path) << " " << rc;
+}
+
+std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> readUtf16Lines(const std::filesystem::path& path, bool* hadBom) {
+    std::vector<unsigned char> bytes = readBytes(path);
+    size_t start = 0;
+    bool bom = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    if (hadBom) *hadBom = bom;
+    if (bom) start = 2;
+    wstr text;
+    for (size_t i = start; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8)));
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(TEXT("\r\n"), pos);
+        if (end == wstr::npos) {
+            lines.push_back(U8(text.substr(pos)));
+            break;
+        }
+        lines.push_back(U8(text.substr(pos, end - pos)));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+void HbcTest::SetUp() {
+    regDeleteTree(HKEY_LOCAL_MACHINE, kVendorKey);
+    regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
+
+    static std::mt19937 rng(std::random_device{}());
+    std::ostringstream name;
+    name << "hbc-test-" << std::hex << rng();
+    m_fsFolder = std::filesystem::temp_directory_path() / name.str();
+    std::filesystem::remove_all(m_fsFolder);
+    std::filesystem::create_directories(m_fsFolder);
+#ifdef _WIN32
+    m_folder = m_fsFolder.wstring();
+#else
+    m_folder = w32p::toWindowsPath(m_fsFolder.string());
+#endif
+}
+
+void HbcTest::TearDown() {
+    regDeleteTree(HKEY_LOCAL_MACHINE, kVendorKey);
+    regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_fsFolder, ignored);
+}
+
+wstr HbcTest::winPath(const std::string& relative) const {
+    wstr rel = W(relative);
+    for (WCHAR& c : rel)
+        if (c == '/') c = '\\';
+    return m_folder + TEXT("\\") + rel;
+}
+
+std::filesystem::path HbcTest::fsPath(const std::string& relative) const {
+    return m_fsFolder / std::filesystem::path(relative);
+}
+
+void HbcTest::enableLogging(DWORD detail) {
+    regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("Logging"), 1);
+    if (detail) regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("LogDetail"), detail);
+    regSetString(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("TextOutput"), logFileWin());
+}
+
+std::vector<std::string> HbcTest::logLines(bool* hadBom) const {
+    return readUtf16Lines(fsPath("log.txt"), hadBom);
+}
+
+std::vector<std::string> HbcTest::logLinesWith(const std::string& needle) const {
+    std::vector<std::string> hits;
+    for (const std::string& line : logLines())
+        if (line.find(needle) != std::string::npos) hits.push_back(line);
+    return hits;
+}
+
+std::string HbcTest::applicationName() {
+    WCHAR path[600] = {0};
+    DWORD n = GetModuleFileNameW(nullptr, path, 600);
+    std::string full = utf8FromUtf16(path, n);
+    size_t slash = full.find_last_of('\\');
+    std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
+    size_t dot = base.find_last_of('.');
+    return dot == std::string::npos ? base : base.substr(0, dot);
+}

@@ -1,0 +1,69 @@
+// hbc_test.h - the one fixture every test starts from, on both hosts: a
+// fresh registry subtree (the logging settings key, the item folder key and a
+// scratch key of its own), a fresh temporary folder, and helpers to write
+// settings and read the text log. Written against the Win32 API only, so the
+// same test source runs natively and under Wine.
+#ifndef HBC_TEST_H
+#define HBC_TEST_H
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using wstr = std::basic_string<WCHAR>;
+
+// UTF-8 test text as WCHAR text, and back (for messages and comparisons).
+wstr W(const std::string& utf8);
+std::string U8(const WCHAR* text);
+std::string U8(const wstr& text);
+
+// The scratch key of every test, under HKEY_CURRENT_USER.
+extern const WCHAR* const kScratchKey;
+
+// Registry helpers that fail the test on error.
+void regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value);
+void regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value,
+                  DWORD type = REG_SZ);
+void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
+                 const std::vector<BYTE>& bytes);
+void regDeleteTree(HKEY root, const wstr& path);
+
+// Reads a whole file (empty when missing).
+std::vector<unsigned char> readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+// A UTF-16LE log file as UTF-8 lines without their CR LF; `hadBom` says whether
+// it started with FF FE (only the first one is dropped).
+std::vector<std::string> readUtf16Lines(const std::filesystem::path& path, bool* hadBom = nullptr);
+
+class HbcTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The test's own folder: as a Windows path for the API, as a file-system
+    // path for reading results.
+    const wstr& folder() const { return m_folder; }
+    wstr winPath(const std::string& relative) const;
+    std::filesystem::path fsPath(const std::string& relative) const;
+
+    // Switches logging on: "Logging" 1, "LogDetail" `detail` (none when 0)
+    // and "TextOutput" the file "log.txt" of the test folder.
+    void enableLogging(DWORD detail = 795);
+    wstr logFileWin() const { return winPath("log.txt"); }
+    std::vector<std::string> logLines(bool* hadBom = nullptr) const;
+    // The lines of the log that contain `needle`.
+    std::vector<std::string> logLinesWith(const std::string& needle) const;
+
+    // The application name a record of this process gets.
+    static std::string applicationName();
+
+private:
+    wstr m_folder;
+    std::filesystem::path m_fsFolder;
+};
+
+#endif

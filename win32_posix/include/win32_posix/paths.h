@@ -1,0 +1,44 @@
+/*
+ * win32_posix/paths.h - how Windows paths reach the POSIX file system.
+ *
+ * Drive letters map to folders: WIN32_POSIX_DRIVE_<letter> names the folder
+ * of that drive, and C: defaults to "/". Backslashes become slashes, "." and
+ * ".." are resolved as Windows resolves them (never above the drive's root),
+ * and where a component does not exist under its exact name it is matched
+ * case-insensitively, as on Windows. A path that starts with "/" is used as it
+ * stands; other relative paths are relative to the current folder.
+ */
+#ifndef WIN32_POSIX_PATHS_H
+#define WIN32_POSIX_PATHS_H
+
+#include <string>
+
+#include "text.h"
+
+namespace w32p {
+
+struct PosixPath {
+    bool ok = false;       // false: no such drive, or the name is not a usable path
+    std::string path;      // the POSIX path, components resolved case-insensitively
+    bool trailingSeparator = false;  // the Windows path ended in a separator
+};
+
+// The Windows path as a POSIX path.
+PosixPath toPosixPath(wstring_view windowsPath);
+
+// The folder a drive letter maps to ("" when the letter is not mapped).
+std::string driveFolder(WCHAR letter);
+
+// A POSIX path as a Windows path: under the drive whose folder holds it (the
+// longest match), "X:\a\b"; otherwise the path with backslashes.
+wstring toWindowsPath(const std::string& posixPath);
+
+// Pure helpers, exposed for tests.
+// Splits "C:\a\b" into the drive letter (0 when none) and the rest.
+bool isDriveAbsolute(wstring_view windowsPath);
+// Lexical normalisation of a path relative to a root: "a\.\b\..\c" -> "a/c".
+std::string normaliseComponents(const std::string& slashPath);
+
+}  // namespace w32p
+
+#endif

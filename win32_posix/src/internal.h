@@ -1,0 +1,30 @@
+/*
+ * internal.h - what the stand-in's areas share and no caller sees: the
+ * mapping of errno values to Win32 error codes, and the configuration read
+ * from the environment.
+ */
+#ifndef WIN32_POSIX_INTERNAL_H
+#define WIN32_POSIX_INTERNAL_H
+
+#include <string>
+
+#include "../include/windows.h"
+
+namespace w32p {
+
+// The Win32 error code that Windows reports for the same condition as errno.
+DWORD errorFromErrno(int errnoValue);
+
+// Sets the thread's last-error value from errno and returns it.
+DWORD setLastErrorFromErrno();
+
+// An environment variable of the process ("" when not set), as the stand-in
+// reads its own configuration (WIN32_POSIX_*).
+std::string configValue(const char* name);
+
+// Resets cached configuration (drive folders).
+void resetPathConfiguration();
+
+}  // namespace w32p
+
+#endif

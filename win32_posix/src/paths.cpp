@@ -1,0 +1,183 @@
+/*
+ * paths.cpp - Windows paths on the POSIX file system.
+ *
+ *   drive folders        WIN32_POSIX_DRIVE_<letter>, C: defaults to "/"
+ *   toPosixPath          drive mapping, separators, "." and "..", case-insensitive lookup
+ *   toWindowsPath        the reverse, for names the stand-in reports (module file name)
+ */
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include "../include/win32_posix/paths.h"
+#include "internal.h"
+
+namespace w32p {
+
+namespace {
+
+std::mutex g_driveMutex;
+bool g_drivesRead = false;
+std::string g_drives[26];
+
+void readDrives() {
+    if (g_drivesRead) return;
+    for (int i = 0; i < 26; ++i) {
+        std::string name = "WIN32_POSIX_DRIVE_";
+        name.push_back(static_cast<char>('A' + i));
+        std::string folder = configValue(name.c_str());
+        if (folder.empty() && i == 'C' - 'A') folder = "/";
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        g_drives[i] = folder;
+    }
+    g_drivesRead = true;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Finds a directory entry of `dir` that equals `name` case-insensitively.
+bool findNoCase(const std::string& dir, const std::string& name, std::string& found) {
+    DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) return false;
+    wstring wanted = fromUtf8(name);
+    bool hit = false;
+    while (dirent* e = ::readdir(d)) {
+        if (equalsNoCase(fromUtf8(e->d_name), wanted)) {
+            found = e->d_name;
+            hit = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return hit;
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+// Appends the components of `rest` to `base`, each matched case-insensitively
+// when its exact name does not exist.
+std::string resolveComponents(std::string base, const std::string& rest) {
+    size_t pos = 0;
+    while (pos <= rest.size()) {
+        size_t slash = rest.find('/', pos);
+        std::string comp = rest.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        if (!comp.empty()) {
+            std::string next = joinPath(base, comp);
+            std::string match;
+            if (!exists(next) && findNoCase(base, comp, match)) next = joinPath(base, match);
+            base = next;
+        }
+        if (slash == std::string::npos) break;
+        pos = slash + 1;
+    }
+    return base;
+}
+
+}  // namespace
+
+void resetPathConfiguration() {
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    g_drivesRead = false;
+}
+
+std::string driveFolder(WCHAR letter) {
+    WCHAR up = upcase(letter);
+    if (up < u'A' || up > u'Z') return std::string();
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    readDrives();
+    return g_drives[up - u'A'];
+}
+
+bool isDriveAbsolute(wstring_view p) {
+    return p.size() >= 2 && p[1] == u':' && upcase(p[0]) >= u'A' && upcase(p[0]) <= u'Z';
+}
+
+std::string normaliseComponents(const std::string& slashPath) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= slashPath.size()) {
+        size_t slash = slashPath.find('/', pos);
+        std::string comp =
+            slashPath.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        if (comp == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!comp.empty() && comp != ".") {
+            parts.push_back(comp);
+        }
+        if (slash == std::string::npos) break;
+        pos = slash + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out.push_back('/');
+        out += parts[i];
+    }
+    return out;
+}
+
+PosixPath toPosixPath(wstring_view windowsPath) {
+    PosixPath result;
+    if (windowsPath.empty()) return result;
+    std::string text = toUtf8(windowsPath);
+    for (char& c : text)
+        if (c == '\\') c = '/';
+    result.trailingSeparator = text.back() == '/';
+
+    if (isDriveAbsolute(windowsPath)) {
+        if (text.size() > 2 && text[2] != '/') return result;  // "C:name": drive-relative, unsupported
+        std::string folder = driveFolder(windowsPath[0]);
+        if (folder.empty()) return result;
+        std::string rest = normaliseComponents(text.substr(2));
+        result.path = resolveComponents(folder, rest);
+    } else if (text[0] == '/') {
+        if (text.size() > 1 && text[1] == '/') return result;  // UNC names are not reachable
+        result.path = resolveComponents("/", normaliseComponents(text));
+    } else {
+        char cwd[4096];
+        if (!::getcwd(cwd, sizeof cwd)) return result;
+        std::string joined = joinPath(cwd, text);
+        result.path = resolveComponents("/", normaliseComponents(joined));
+    }
+    result.ok = true;
+    return result;
+}
+
+wstring toWindowsPath(const std::string& posixPath) {
+    std::lock_guard<std::mutex> lock(g_driveMutex);
+    readDrives();
+    int best = -1;
+    size_t bestLen = 0;
+    for (int i = 0; i < 26; ++i) {
+        const std::string& f = g_drives[i];
+        if (f.empty()) continue;
+        bool under = f == "/" || posixPath == f ||
+                     (posixPath.compare(0, f.size(), f) == 0 && posixPath.size() > f.size() &&
+                      posixPath[f.size()] == '/');
+        size_t len = f == "/" ? 0 : f.size();
+        if (under && (best < 0 || len > bestLen)) {
+            best = i;
+            bestLen = len;
+        }
+    }
+    std::string rest = posixPath;
+    if (best >= 0) {
+        rest = posixPath.substr(bestLen);
+        if (rest.empty() || rest[0] != '/') rest.insert(rest.begin(), '/');
+        rest.insert(0, 1, static_cast<char>('A' + best));
+        rest.insert(1, 1, ':');
+    }
+    for (char& c : rest)
+        if (c == '/') c = '\\';
+    return fromUtf8(rest);
+}
+
+}  // namespace w32p
