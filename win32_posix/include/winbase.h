@@ -73,6 +73,9 @@ BOOL WINAPI FindClose(HANDLE hFindFile);
 /* time */
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
+/* thread */
+void WINAPI Sleep(DWORD dwMilliseconds);
+
 /* environment */
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize);
 BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue);

@@ -20,6 +20,7 @@
  *                CloseHandle CreateDirectoryW RemoveDirectoryW DeleteFileW
  *                GetFileAttributesW FindFirstFileW FindNextFileW FindClose
  *   time         GetLocalTime
+ *   thread       Sleep
  *   format       wsprintfW
  *   environment  GetEnvironmentVariableW SetEnvironmentVariableW
  *                ExpandEnvironmentStringsW GetWindowsDirectoryW

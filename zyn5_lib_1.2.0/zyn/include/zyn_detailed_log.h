@@ -34,7 +34,7 @@ public:
     static bool applicationNameFromPath(const WCHAR* path, WCHAR* name, DWORD capacity);
 
     // Longest executable path that still names an application.
-    static const DWORD MAX_EXECUTABLE_PATH = 127;
+    static constexpr DWORD MAX_EXECUTABLE_PATH = 127;
 
 protected:
     CZYNLogDetail m_detail;
@@ -44,7 +44,7 @@ protected:
 // where a null insert shows as "Unknown". The result fits the 1024-unit
 // message buffer (1023 units and a NUL), cut if longer.
 struct CZYNMessage {
-    static const DWORD UNITS = 1024;
+    static constexpr DWORD UNITS = 1024;
     CZYNMessage(const WCHAR* format, const WCHAR* insert1 = nullptr, const WCHAR* insert2 = nullptr,
                 bool unknownForNull2 = true);
     const WCHAR* text() const { return m_text; }

@@ -13,7 +13,7 @@ public:
     // The key that holds the settings, under HKEY_LOCAL_MACHINE.
     static const WCHAR* const KEY_PATH;
     // "LogDetail" when absent: CRITICAL, EXCEPTION_BAD, ERROR, WARNING.
-    static const WORD DEFAULT_DETAIL_MASK = 27;
+    static constexpr WORD DEFAULT_DETAIL_MASK = 27;
 
     // "Logging" present and non-zero.
     bool isLoggingEnabled() const;

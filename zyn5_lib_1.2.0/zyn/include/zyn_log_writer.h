@@ -22,7 +22,7 @@ public:
 class CZYNTextLogWriter : public CZYNLogWriter {
 public:
     // Units in the line buffer; a longer line is cut, keeping its CR LF.
-    static const DWORD LINE_UNITS = 1024;
+    static constexpr DWORD LINE_UNITS = 1024;
 
     // The full line: time, level, application, object and function, message,
     // result, source file and line. True when the line was handed to WriteFile.
