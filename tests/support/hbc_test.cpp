@@ -72,6 +72,16 @@ std::string U8(const WCHAR* text) {
 
 std::string U8(const wstr& text) { return utf8FromUtf16(text.data(), text.size()); }
 
+bool runningUnderWine() {
+#ifdef _WIN32
+    // Wine's ntdll exports its version; Windows' does not.
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
 void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
                  const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
@@ -133,6 +143,23 @@ std::vector<std::string> readUtf16Lines(const std::filesystem::path& path, bool*
         pos = end + 2;
     }
     return lines;
+}
+
+ScopedEnvVar::ScopedEnvVar(const wstr& name, const WCHAR* value) : m_name(name) {
+    DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (needed > 0) {
+        std::vector<WCHAR> buffer(needed);
+        DWORD length = GetEnvironmentVariableW(name.c_str(), buffer.data(), needed);
+        m_existed = true;
+        m_previous.assign(buffer.data(), length < needed ? length : 0);
+    }
+    EXPECT_TRUE(SetEnvironmentVariableW(name.c_str(), value))
+        << U8(name) << " error " << GetLastError();
+}
+
+ScopedEnvVar::~ScopedEnvVar() {
+    EXPECT_TRUE(SetEnvironmentVariableW(m_name.c_str(), m_existed ? m_previous.c_str() : nullptr))
+        << U8(m_name) << " error " << GetLastError();
 }
 
 void HbcTest::SetUp() {

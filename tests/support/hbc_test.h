@@ -21,6 +21,11 @@ wstr W(const std::string& utf8);
 std::string U8(const WCHAR* text);
 std::string U8(const wstr& text);
 
+// True when the test program runs under Wine rather than on Windows or over
+// win32_posix. Only for cases where Wine and Windows are known to differ: the
+// test names the difference in a constant and says why.
+bool runningUnderWine();
+
 // The scratch key of every test, under HKEY_CURRENT_USER.
 extern const WCHAR* const kScratchKey;
 
@@ -38,6 +43,24 @@ void writeBytes(const std::filesystem::path& path, const std::string& bytes);
 // A UTF-16LE log file as UTF-8 lines without their CR LF; `hadBom` says whether
 // it started with FF FE (only the first one is dropped).
 std::vector<std::string> readUtf16Lines(const std::filesystem::path& path, bool* hadBom = nullptr);
+
+// Sets an environment variable of the process for the object's lifetime (a
+// null value removes it), through the Win32 API, and puts the previous state
+// back (its value, or its absence) when destroyed. A failure to set is
+// reported as a test failure.
+class ScopedEnvVar {
+public:
+    ScopedEnvVar(const wstr& name, const WCHAR* value);
+    ScopedEnvVar(const wstr& name, const wstr& value) : ScopedEnvVar(name, value.c_str()) {}
+    ~ScopedEnvVar();
+    ScopedEnvVar(const ScopedEnvVar&) = delete;
+    ScopedEnvVar& operator=(const ScopedEnvVar&) = delete;
+
+private:
+    wstr m_name;
+    bool m_existed = false;
+    wstr m_previous;
+};
 
 class HbcTest : public ::testing::Test {
 protected:

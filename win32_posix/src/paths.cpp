@@ -2,7 +2,8 @@
  * paths.cpp - Windows paths on the POSIX file system.
  *
  *   drive folders        WIN32_POSIX_DRIVE_<letter>, C: defaults to "/"
- *   toPosixPath          drive mapping, separators, "." and "..", case-insensitive lookup
+ *   toPosixPath          drive mapping, separators, "." and "..", trailing dots and
+ *                        blanks, case-insensitive lookup
  *   toWindowsPath        the reverse, for names the stand-in reports (module file name)
  */
 #include <dirent.h>
@@ -64,8 +65,12 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 }
 
 // Appends the components of `rest` to `base`, each matched case-insensitively
-// when its exact name does not exist.
+// when its exact name does not exist. The whole path is tried first, so that a
+// path whose every component exists as written costs one system call.
 std::string resolveComponents(std::string base, const std::string& rest) {
+    if (rest.empty()) return base;
+    std::string whole = joinPath(base, rest);
+    if (exists(whole)) return whole;
     size_t pos = 0;
     while (pos <= rest.size()) {
         size_t slash = rest.find('/', pos);
@@ -124,6 +129,17 @@ std::string normaliseComponents(const std::string& slashPath) {
     return out;
 }
 
+std::string trimFinalComponent(const std::string& slashPath) {
+    if (slashPath.empty() || slashPath.back() == '/') return slashPath;
+    size_t start = slashPath.find_last_of('/');
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string last = slashPath.substr(start);
+    if (last == "." || last == "..") return slashPath;
+    size_t end = slashPath.find_last_not_of(". ");
+    if (end == std::string::npos || end < start) return slashPath.substr(0, start);
+    return slashPath.substr(0, end + 1);
+}
+
 PosixPath toPosixPath(wstring_view windowsPath) {
     PosixPath result;
     if (windowsPath.empty()) return result;
@@ -131,6 +147,9 @@ PosixPath toPosixPath(wstring_view windowsPath) {
     for (char& c : text)
         if (c == '\\') c = '/';
     result.trailingSeparator = text.back() == '/';
+    // Windows drops trailing dots and blanks from the last component.
+    text = trimFinalComponent(text);
+    if (text.empty()) return result;
 
     if (isDriveAbsolute(windowsPath)) {
         if (text.size() > 2 && text[2] != '/') return result;  // "C:name": drive-relative, unsupported

@@ -38,6 +38,9 @@ wstring toWindowsPath(const std::string& posixPath);
 bool isDriveAbsolute(wstring_view windowsPath);
 // Lexical normalisation of a path relative to a root: "a\.\b\..\c" -> "a/c".
 std::string normaliseComponents(const std::string& slashPath);
+// Drops the trailing dots and blanks of the last component, as Windows does
+// ("a/b.txt. " -> "a/b.txt"); "." and ".." and a trailing separator stay.
+std::string trimFinalComponent(const std::string& slashPath);
 
 }  // namespace w32p
 

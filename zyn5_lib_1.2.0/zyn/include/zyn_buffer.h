@@ -122,8 +122,9 @@ public:
         other.m_ulCount = 0;
     }
 
-    // Wipes and frees the storage. Not virtual: derived classes add no data.
-    ~CZYNBuffer() { release(); }
+    // Wipes and frees the storage. Virtual, so that a string or buffer held
+    // through a base pointer (a list's pointer node) is destroyed whole.
+    virtual ~CZYNBuffer() { release(); }
 
     // Releases the storage, then gets ulCount zero elements (none for 0).
     // False when the storage cannot be had; the buffer is then empty.

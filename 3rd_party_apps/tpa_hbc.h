@@ -1,0 +1,89 @@
+// tpa_hbc.h - the plug-in's interface with its host: the function
+// information record exchanged with the host, the catalogue item, the
+// module-wide state and the three exported functions.
+#ifndef TPA_HBC_H
+#define TPA_HBC_H
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "zyn_dbllist.h"
+#include "zyn_wchar_string.h"
+
+// Units of the record's and the item's text fields, terminator included.
+const DWORD HBC_MENU_TEXT_UNITS = 100;
+const DWORD HBC_EXEC_INTERFACE_UNITS = 260;
+
+// The function information record: a wire format of exactly 940 bytes,
+// little-endian integers and UTF-16LE texts, no gaps. The host owns it; the
+// module writes into it, and only up to each text's terminator.
+struct FunctionInfo {
+    DWORD functionId;                              // in: list number * 100 + position
+    LONG categoryCode;                             // out
+    LONG dependency;                               // out
+    LONG menuType;                                 // out
+    WCHAR menuText[HBC_MENU_TEXT_UNITS];           // out: the localized menu text
+    WCHAR reservedText[HBC_MENU_TEXT_UNITS];       // out: always empty
+    LONG execInterfaceType;                        // out
+    WCHAR execInterface[HBC_EXEC_INTERFACE_UNITS]; // out: the command line
+};
+
+static_assert(sizeof(FunctionInfo) == 940, "the host's record is 940 bytes");
+static_assert(offsetof(FunctionInfo, functionId) == 0, "functionId at 0");
+static_assert(offsetof(FunctionInfo, categoryCode) == 4, "categoryCode at 4");
+static_assert(offsetof(FunctionInfo, dependency) == 8, "dependency at 8");
+static_assert(offsetof(FunctionInfo, menuType) == 12, "menuType at 12");
+static_assert(offsetof(FunctionInfo, menuText) == 16, "menuText at 16");
+static_assert(offsetof(FunctionInfo, reservedText) == 216, "reservedText at 216");
+static_assert(offsetof(FunctionInfo, execInterfaceType) == 416, "execInterfaceType at 416");
+static_assert(offsetof(FunctionInfo, execInterface) == 420, "execInterface at 420");
+
+// One accepted QUICKLINK or TOOLKIT section of an item definition file.
+struct HbcItem {
+    LONG categoryCode;       // Category, times 100 when below 100
+    LONG dependency;
+    LONG menuType;
+    WCHAR menuString[HBC_MENU_TEXT_UNITS];         // the key of the menu text in the strings file
+    LONG execInterfaceType;
+    WCHAR execInterface[HBC_EXEC_INTERFACE_UNITS]; // the expanded command line
+    LONG capability;
+    const CZYNWCharString* iniFile;  // the definition file, owned by iniFiles
+};
+
+using HbcPathList = CZYNDblList<CZYNPtrNode<CZYNWCharString>>;
+using HbcItemList = CZYNDblList<CZYNPtrNode<HbcItem>>;
+
+// Module-wide state: filled when the module is loaded into the host, freed
+// when it is unloaded, read only in between.
+extern DWORD runningOnXP;
+extern DWORD runningOnVista;
+extern HbcPathList iniFiles;        // full paths of the item definition files
+extern HbcItemList quickLinkItems;  // list number 0
+extern HbcItemList toolkitItems;    // list number 1
+
+// Return codes of the exported functions.
+const DWORD HBC_OK = 0;
+const DWORD HBC_FAILED = 1;      // failure, or no item at that position
+const DWORD HBC_NO_SUCH_LIST = 2;
+
+// The size of the record, answered to a size query.
+const DWORD HBC_FUNCTION_INFO_SIZE = sizeof(FunctionInfo);
+
+// Looks up the menu text `key` of a definition file's strings file in the
+// host's language and copies it into `menuText` (HBC_MENU_TEXT_UNITS units);
+// false, with `menuText` untouched, when there is none.
+bool LoadStringFromIni(const CZYNWCharString* iniFile, DWORD languageId, WCHAR* menuText,
+                       const WCHAR* key);
+
+extern "C" {
+// Always 1.
+DWORD WINAPI HB_GetStatus(DWORD, DWORD, DWORD);
+// Fills the host's record for the item its functionId addresses, or answers
+// a size query (a count of 0) with 940.
+DWORD WINAPI HB_GetFunctionInfo(DWORD languageId, FunctionInfo* info, DWORD* size);
+// Stores the addressed item's capability.
+DWORD WINAPI HB_GetCapability(DWORD functionId, LONG* capability);
+}
+
+#endif

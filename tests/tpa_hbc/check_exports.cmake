@@ -1,0 +1,18 @@
+# Lists the dynamic symbols MODULE defines and fails unless they are exactly
+# the host's three functions.
+execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${out}")
+set(names)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+set(expected HB_GetCapability HB_GetFunctionInfo HB_GetStatus)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exports of ${MODULE}: ${names}; expected ${expected}")
+endif()
+message(STATUS "exports: ${names}")

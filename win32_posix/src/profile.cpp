@@ -1,0 +1,414 @@
+/*
+ * profile.cpp - the private-profile (INI) functions: where the file is, how
+ * it is read and how a change is written back. What the bytes mean, and
+ * every rule about names, values and buffers, is in ini_text.cpp.
+ *
+ *   file names        NULL is win.ini, a bare name is looked up in the
+ *                     Windows directory, "" is refused
+ *   reading           the whole file on every call (nothing is cached)
+ *   writing           under an exclusive lock on the file, to a temporary file
+ *                     in the same folder renamed over the old one, so that a
+ *                     reader sees the old file or the new one, never half
+ *   the functions     GetPrivateProfileStringW, GetPrivateProfileIntW,
+ *                     GetPrivateProfileSectionW, GetPrivateProfileSectionNamesW,
+ *                     WritePrivateProfileStringW, WritePrivateProfileSectionW
+ */
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
+#include "../include/win32_posix/paths.h"
+#include "ini_text.h"
+#include "internal.h"
+
+namespace {
+
+using w32p::wstring;
+using w32p::wstring_view;
+namespace ini = w32p::ini;
+
+// A file descriptor closed when it goes out of scope.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// A temporary file removed unless it was renamed into place.
+class TempFile {
+public:
+    TempFile() = default;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!m_path.empty()) ::unlink(m_path.c_str());
+    }
+    void adopt(std::string path) { m_path = std::move(path); }
+    void release() { m_path.clear(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string parentFolder(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The Win32 code for a file that could not be opened: a missing file is 2,
+// a missing folder on the way to it 3.
+DWORD openError(int errnoValue, const std::string& path) {
+    if (errnoValue == ENOENT && !isFolder(parentFolder(path))) return ERROR_PATH_NOT_FOUND;
+    return w32p::errorFromErrno(errnoValue);
+}
+
+// The POSIX path of a profile file, or the Win32 code of why there is none.
+DWORD profilePath(LPCWSTR fileName, std::string& path) {
+    wstring name;
+    if (fileName && !*fileName) return ERROR_ACCESS_DENIED;
+    wstring_view given = fileName ? wstring_view(fileName) : wstring_view(u"win.ini");
+    if (given.find_first_of(u"\\/") == wstring_view::npos) {
+        // A name without a folder lives in the Windows directory.
+        WCHAR windows[MAX_PATH + 1];
+        UINT n = GetWindowsDirectoryW(windows, MAX_PATH + 1);
+        if (n == 0 || n > MAX_PATH) return ERROR_PATH_NOT_FOUND;
+        name.assign(windows, n);
+        if (name.back() != u'\\') name.push_back(u'\\');
+    }
+    name.append(given);
+    w32p::PosixPath posix = w32p::toPosixPath(name);
+    if (!posix.ok) return ERROR_PATH_NOT_FOUND;
+    path = posix.path;
+    return ERROR_SUCCESS;
+}
+
+// Reads a whole open file.
+DWORD readAll(int fd, std::string& bytes) {
+    bytes.clear();
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return w32p::errorFromErrno(errno);
+        if (n == 0) return ERROR_SUCCESS;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+// Opens a profile file for reading; a folder is refused as Windows refuses it.
+DWORD openProfile(const std::string& path, UniqueFd& fd) {
+    fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return openError(errno, path);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) return w32p::errorFromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+// The parsed file, or the Win32 code of why it could not be read.
+struct Loaded {
+    DWORD error = ERROR_SUCCESS;
+    ini::Document doc;
+};
+
+Loaded loadProfile(LPCWSTR fileName) {
+    Loaded loaded;
+    std::string path;
+    loaded.error = profilePath(fileName, path);
+    if (loaded.error != ERROR_SUCCESS) return loaded;
+    UniqueFd fd;
+    std::string bytes;
+    loaded.error = openProfile(path, fd);
+    if (loaded.error == ERROR_SUCCESS) loaded.error = readAll(fd.get(), bytes);
+    if (loaded.error == ERROR_SUCCESS) loaded.doc = ini::parse(bytes);
+    return loaded;
+}
+
+DWORD writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return w32p::errorFromErrno(errno);
+        done += static_cast<size_t>(n);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Writes `bytes` to a new temporary file beside `target`: with the mode and
+// owner of `existing` when there is one, else as any new file is created.
+DWORD writeTemporary(const std::string& target, const struct stat* existing,
+                     const std::string& bytes, TempFile& temp) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = parentFolder(target);
+    std::string base = target.substr(target.find_last_of('/') + 1);
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
+                           std::to_string(counter++) + ".tmp";
+        fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.valid()) temp.adopt(name);
+        else if (errno != EEXIST) return openError(errno, target);
+    }
+    if (!fd.valid()) return ERROR_ACCESS_DENIED;
+    if (existing) {
+        ::fchmod(fd.get(), existing->st_mode & 07777);
+        if (::fchown(fd.get(), existing->st_uid, existing->st_gid) != 0) {
+            // Only a privileged process may give the file away; keeping the
+            // new owner is what any rewrite by this user would do.
+        }
+    }
+    DWORD error = writeAll(fd.get(), bytes);
+    if (error == ERROR_SUCCESS && ::fsync(fd.get()) != 0) error = w32p::errorFromErrno(errno);
+    return error;
+}
+
+// Gives a new file its name without replacing a file of that name that
+// appeared meanwhile. False when hard links are not available here (the
+// caller renames instead) or on failure (`error` set: ERROR_ALREADY_EXISTS
+// when the name is taken).
+bool linkIntoPlace(const std::string& temp, const std::string& path, DWORD& error) {
+    if (::link(temp.c_str(), path.c_str()) == 0) return true;  // the temporary name goes with `temp`
+    if (errno == EEXIST)
+        error = ERROR_ALREADY_EXISTS;
+    else if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS && errno != EXDEV)
+        error = openError(errno, path);
+    return false;
+}
+
+// Reads the file, lets `edit` change the document, and writes it back when
+// it changed. Writers are serialised by an exclusive lock on the file (a
+// writer that waited re-opens the file if it was replaced meanwhile); a new
+// file is linked into place, so that a file created by someone else at the
+// same moment is never overwritten but read and edited in turn.
+// `createIfMissing` false: a missing file stays missing and the call succeeds.
+template <typename Edit>
+BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
+    std::string path;
+    DWORD error = profilePath(fileName, path);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return FALSE;
+    }
+    // Replace the file a symbolic link points to, not the link.
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) path = resolved;
+
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        UniqueFd fd;
+        std::string bytes;
+        struct stat st {};
+        error = openProfile(path, fd);
+        if (error == ERROR_SUCCESS) {
+            if (::flock(fd.get(), LOCK_EX) != 0) {
+                SetLastError(w32p::errorFromErrno(errno));
+                return FALSE;
+            }
+            struct stat now;
+            if (::fstat(fd.get(), &st) != 0 || ::stat(path.c_str(), &now) != 0 ||
+                now.st_ino != st.st_ino || now.st_dev != st.st_dev)
+                continue;  // replaced while waiting for the lock: start again
+            error = readAll(fd.get(), bytes);
+        } else if (error == ERROR_FILE_NOT_FOUND) {
+            if (!createIfMissing) return TRUE;
+        }
+        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
+            SetLastError(error);
+            return FALSE;
+        }
+        bool existed = error == ERROR_SUCCESS;
+
+        ini::Document doc = ini::parse(bytes);
+        if (!edit(doc)) return TRUE;
+
+        TempFile temp;
+        error = writeTemporary(path, existed ? &st : nullptr, ini::serialise(doc), temp);
+        if (error == ERROR_SUCCESS) {
+            if (existed || !linkIntoPlace(temp.path(), path, error)) {
+                if (error == ERROR_ALREADY_EXISTS) continue;  // created meanwhile: edit that file
+                if (error == ERROR_SUCCESS && ::rename(temp.path().c_str(), path.c_str()) != 0)
+                    error = openError(errno, path);
+                if (error == ERROR_SUCCESS) temp.release();
+            }
+        }
+        if (error != ERROR_SUCCESS) {
+            SetLastError(error);
+            return FALSE;
+        }
+        return TRUE;
+    }
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+}
+
+}  // namespace
+
+// Copies section/key's value (quotes stripped, cut to nSize-1 units) or the
+// default (trailing spaces removed); with a NULL key the section's keys, with
+// a NULL section the section names, NUL-separated and cut to nSize-2. Returns
+// the units copied without the final NUL; a missing file sets 2 (or 3, 5).
+extern "C" DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName,
+                                                 LPCWSTR lpDefault, LPWSTR lpReturnedString,
+                                                 DWORD nSize, LPCWSTR lpFileName) {
+    if (!lpReturnedString || nSize == 0) return 0;
+    Loaded loaded = loadProfile(lpFileName);
+    bool missing = loaded.error != ERROR_SUCCESS;
+    DWORD result = 0;
+
+    if (!lpAppName) {
+        // The section names; no default here, and one NUL when there are none.
+        result = ini::copyList(ini::sectionNames(loaded.doc), lpReturnedString, nSize, false);
+    } else if (!lpKeyName) {
+        std::optional<std::vector<wstring>> keys = ini::keyNames(loaded.doc, w32p::view(lpAppName));
+        result = ini::copyList(keys ? *keys : std::vector<wstring>(), lpReturnedString, nSize,
+                               !keys);
+        // Nothing listed (or nothing that fits): the default instead.
+        wstring def = ini::trimDefault(w32p::view(lpDefault));
+        if (result == 0 && !def.empty()) result = ini::copyString(def, true, lpReturnedString, nSize);
+    } else {
+        std::optional<wstring> value =
+            ini::findValue(loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName));
+        wstring text = value ? *value : ini::trimDefault(w32p::view(lpDefault));
+        result = ini::copyString(text, true, lpReturnedString, nSize);
+    }
+    if (missing) SetLastError(loaded.error);
+    return result;
+}
+
+// The value of section/key read as a number (sign, 0x/0o/0b prefixes,
+// modulo 2^32; text without digits gives 0); nDefault when the value is
+// missing or empty, or the file cannot be read.
+extern "C" UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault,
+                                             LPCWSTR lpFileName) {
+    Loaded loaded = loadProfile(lpFileName);
+    if (loaded.error != ERROR_SUCCESS) {
+        SetLastError(loaded.error);
+        return static_cast<UINT>(nDefault);
+    }
+    // The text GetPrivateProfileStringW would give up to its first NUL, with
+    // an empty default: a value, or the first key or section of a listing.
+    wstring text;
+    if (!lpAppName) {
+        std::vector<wstring> names = ini::sectionNames(loaded.doc);
+        if (!names.empty()) text = names.front();
+    } else if (!lpKeyName) {
+        std::optional<std::vector<wstring>> keys = ini::keyNames(loaded.doc, w32p::view(lpAppName));
+        if (keys && !keys->empty()) text = keys->front();
+    } else if (std::optional<wstring> value =
+                   ini::findValue(loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName))) {
+        text = *value;
+        if (text.size() >= 2 && (text[0] == u'"' || text[0] == u'\'') && text.back() == text[0])
+            text = text.substr(1, text.size() - 2);
+    }
+    if (text.empty()) return static_cast<UINT>(nDefault);
+    return ini::parseProfileInt(text);
+}
+
+// Copies the section's lines ("key=value", or the bare text of a line
+// without '='), each ended by NUL, then one more NUL; returns the units
+// without that last NUL, or nSize-2 when cut. NULL section: 0 and 87.
+extern "C" DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpReturnedString,
+                                                  DWORD nSize, LPCWSTR lpFileName) {
+    if (!lpAppName || !lpReturnedString) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (nSize == 0) return 0;
+    Loaded loaded = loadProfile(lpFileName);
+    if (loaded.error != ERROR_SUCCESS) {
+        ini::copyList({}, lpReturnedString, nSize, true);
+        SetLastError(loaded.error);
+        return 0;
+    }
+    std::optional<std::vector<wstring>> lines = ini::sectionLines(loaded.doc, w32p::view(lpAppName));
+    if (!lines) {
+        ini::copyList({}, lpReturnedString, nSize, true);
+        SetLastError(ERROR_FILE_NOT_FOUND);  // as Windows reports a section it did not find
+        return 0;
+    }
+    if (lines->empty()) SetLastError(ERROR_SUCCESS);
+    return ini::copyList(*lines, lpReturnedString, nSize, false);
+}
+
+// Copies the section names, each ended by NUL, then one more NUL; returns the
+// units without that last NUL, or nSize-2 when cut. A missing file: 0, "\0"
+// and 2.
+extern "C" DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, DWORD nSize,
+                                                       LPCWSTR lpFileName) {
+    if (!lpszReturnBuffer || nSize == 0) return 0;
+    Loaded loaded = loadProfile(lpFileName);
+    DWORD result = ini::copyList(ini::sectionNames(loaded.doc), lpszReturnBuffer, nSize, false);
+    if (loaded.error != ERROR_SUCCESS) SetLastError(loaded.error);
+    return result;
+}
+
+// Sets section/key to lpString; a NULL value removes the key, a NULL key the
+// section (both succeed when there is nothing to remove). NULL section:
+// FALSE and 2, except that all three NULL (a flush request) is TRUE.
+extern "C" BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName,
+                                                  LPCWSTR lpString, LPCWSTR lpFileName) {
+    if (!lpAppName) {
+        if (!lpKeyName && !lpString) return TRUE;  // nothing is cached, so nothing to flush
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    wstring_view section = w32p::view(lpAppName);
+    if (!lpKeyName)
+        return changeProfile(lpFileName, false,
+                             [&](ini::Document& doc) { return ini::deleteSection(doc, section); });
+    wstring_view key = w32p::view(lpKeyName);
+    if (!lpString)
+        return changeProfile(lpFileName, false,
+                             [&](ini::Document& doc) { return ini::deleteKey(doc, section, key); });
+    wstring_view value = w32p::view(lpString);
+    return changeProfile(lpFileName, true, [&](ini::Document& doc) {
+        return ini::setValue(doc, section, key, value);
+    });
+}
+
+// Replaces the section's lines by the double-NUL-terminated list lpString
+// (the section is appended when missing); a NULL list removes the section.
+// TRUE on success; FALSE with the file's error code otherwise.
+extern "C" BOOL WINAPI WritePrivateProfileSectionW(LPCWSTR lpAppName, LPCWSTR lpString,
+                                                   LPCWSTR lpFileName) {
+    if (!lpAppName) {
+        // Windows' behaviour is not known (Wine crashes); refused like the
+        // same call to WritePrivateProfileStringW.
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    wstring_view section = w32p::view(lpAppName);
+    if (!lpString)
+        return changeProfile(lpFileName, false,
+                             [&](ini::Document& doc) { return ini::deleteSection(doc, section); });
+    std::vector<wstring> lines = ini::splitList(lpString);
+    return changeProfile(lpFileName, true, [&](ini::Document& doc) {
+        return ini::replaceSection(doc, section, lines);
+    });
+}

@@ -1,0 +1,261 @@
+// zyn_wchar_string.h - CZYNWCharString: the library's text type, a
+// NUL-terminated UTF-16 string held in a CZYNBuffer<WCHAR>, and the
+// enumerations its operations take.
+//
+// A string is valid when its buffer holds storage and at least one element;
+// every other state is the empty state (what a default-constructed string
+// holds). Its text is the code units before the first zero element; the
+// element count may exceed the length + 1 (slack), which compact trims. Code
+// units are compared and searched as plain 16-bit values.
+//
+// Member operations never let an exception escape: they report failure
+// through their result and leave it in the log. Constructors throw
+// CZYNBufferInitException, and element access (inherited from the buffer)
+// throws CZYNIndexOutOfBoundsException.
+#ifndef ZYN_WCHAR_STRING_H
+#define ZYN_WCHAR_STRING_H
+
+#include <windows.h>
+
+#include "zyn_buffer.h"
+#include "zyn_dbllist.h"
+#include "zyn_flags.h"
+
+// Direction in which occurrences are counted.
+enum ParseMode {
+    pmFromStart = 1,  // from the start of the string, scanning forward
+    pmFromEnd = 2     // from the end of the string, scanning backward
+};
+
+// Number systems of the numeric constructor.
+enum NumberSystem {
+    nsHex = 1,  // base 16, digits 0-9 A-F
+    nsBin = 2,  // base 2
+    nsOct = 4,  // base 8
+    nsDec = 8   // base 10, signed
+};
+
+// Which occurrences a substring operation acts on.
+enum subStringMode {
+    ssmAll = 1,    // every occurrence
+    ssmOccur = 2,  // only occurrence number ulOccurrance
+    ssmNum = 4     // the first ulOccurrance occurrences
+};
+
+// Where trimming acts (bits of a CZYNFlags).
+enum TrimWhere {
+    twLeading = 1,  // the start of the string
+    twTrailing = 2  // the end of the string
+};
+
+// The white-space characters trimming and parsing remove (bits of a
+// CZYNFlags).
+enum TrimCharacter {
+    tcSpace = 0x01,           // 0x20
+    tcTab = 0x02,             // 0x09
+    tcFormFeed = 0x04,        // 0x0C
+    tcAlert = 0x08,           // 0x07
+    tcLineFeed = 0x10,        // 0x0A
+    tcBackspace = 0x20,       // 0x08
+    tcCarriageReturn = 0x40,  // 0x0D
+    tcVerticalTab = 0x80,     // 0x0B
+    tcAll = 0xFF
+};
+
+class CZYNWCharString : public CZYNBuffer<WCHAR> {
+public:
+    // --- Construction. Every constructor throws CZYNBufferInitException
+    // when the string cannot be built.
+
+    // The empty state.
+    CZYNWCharString();
+    // As operator=(const WCHAR*).
+    CZYNWCharString(const WCHAR* szText);
+    // A deep copy: the same element count and elements, slack included.
+    CZYNWCharString(const CZYNWCharString& other);
+    // Takes the other string's storage; the other string is left empty.
+    CZYNWCharString(CZYNWCharString&& other) noexcept;
+    // As operator=(const CZYNBuffer<WCHAR>&).
+    CZYNWCharString(const CZYNBuffer<WCHAR>& buffer);
+    // As operator=(WCHAR).
+    CZYNWCharString(WCHAR ch);
+    // The decimal text of lValue ("-12").
+    explicit CZYNWCharString(LONG lValue);
+    // The text of ulValue in the number system: nsHex, nsBin and nsOct give
+    // upper-case digits; with usWidth not 0 exactly usWidth digits (zeros in
+    // front, or only the usWidth least significant digits); with bPrefix the
+    // prefix "0x", "0b" or "0o" before them. nsDec gives the decimal text of
+    // ulValue taken as a signed 32-bit number and ignores usWidth and
+    // bPrefix. Any other system is a bad argument.
+    CZYNWCharString(ULONG ulValue, NumberSystem asNumberSystem, WORD usWidth = 0, bool bPrefix = false);
+
+    // --- Assignment and concatenation. Each returns the string itself; a
+    // failure is logged and leaves the string as the failed step left it.
+
+    // Other in the empty state: the empty state. Otherwise a copy of all of
+    // its elements, slack included. Assigning a string to itself keeps it.
+    CZYNWCharString& operator=(const CZYNWCharString& other);
+    // Null or "": the empty state. Otherwise exactly the text and its
+    // terminator. The text may lie inside this string. A failed assignment
+    // leaves the string as it was.
+    CZYNWCharString& operator=(const WCHAR* szText);
+    // An invalid buffer: the empty state. Otherwise all of the buffer's
+    // elements with a zero appended, then compacted (for text that a system
+    // call delivered without a terminator). A failed assignment leaves the
+    // string as it was.
+    CZYNWCharString& operator=(const CZYNBuffer<WCHAR>& buffer);
+    // A one-character string; a zero character gives the empty state.
+    CZYNWCharString& operator=(WCHAR ch);
+    // Other's text of length 0: no change. Otherwise other's whole buffer
+    // (text, terminator and slack) replaces this string's terminator and
+    // slack. Appending a string to itself doubles its text.
+    CZYNWCharString& operator+=(const CZYNWCharString& other);
+    // A new string: a copy of this one with other appended.
+    CZYNWCharString operator+(const CZYNWCharString& other) const;
+    // Trims the buffer to length + 1. The empty state: false. Length 0:
+    // releases the buffer (the empty state).
+    bool compact();
+
+    // --- Inspection.
+
+    // Number of code units before the first zero element (never counting
+    // past the buffer); 0 for the empty state.
+    ULONG getLength() const;
+    // The text, for calls that take a NUL-terminated string; "" for the
+    // empty state. (A caller that overwrote the terminator through
+    // elementAt gets it back from compact.)
+    const WCHAR* getText() const;
+
+    // --- Comparison, code unit by code unit. Two strings in the empty state
+    // are equal; a valid string never equals one in the empty state. The
+    // ordering operators order only strings of equal length: <= and >= are
+    // false for strings of different lengths (or when either is in the empty
+    // state), and < and > are their negations.
+
+    bool operator==(const CZYNWCharString& other) const;
+    bool operator!=(const CZYNWCharString& other) const;
+    bool operator<=(const CZYNWCharString& other) const;
+    bool operator>=(const CZYNWCharString& other) const;
+    bool operator<(const CZYNWCharString& other) const;
+    bool operator>(const CZYNWCharString& other) const;
+
+    // --- Search. Positions are 0-based code units; occurrences 1-based and
+    // overlapping ('aa' occurs at 0, 1 and 2 in 'aaaa').
+
+    // True, with the index of the ulOccurrance-th occurrence counted in the
+    // parseMode direction in *pulPos (when pulPos is not null); false when
+    // there is none, and then *pulPos is untouched. ulOccurrance 0 or above
+    // this string's length is a bad argument (logged, false). A valid
+    // subString of length 0 matches at every index from the start and never
+    // from the end.
+    bool find(const CZYNWCharString& subString, ULONG ulOccurrance, ParseMode parseMode,
+              ULONG* pulPos) const;
+    // Number of occurrences, at most this string's length.
+    ULONG getOccurrenceCount(const CZYNWCharString& subString) const;
+    // subString occurs somewhere.
+    bool contains(const CZYNWCharString& subString) const;
+    // The first occurrence is at index 0 (traced).
+    bool beginsWith(const CZYNWCharString& subString) const;
+    // The last occurrence ends at the end of this string (traced).
+    bool endsWith(const CZYNWCharString& subString) const;
+    // Reverses the code units in place. The empty state: false.
+    bool reverse();
+
+    // --- Editing, substrings and parsing. Positions are 0-based code units,
+    // occurrences 1-based and counted in the ParseMode direction. A bad
+    // argument is logged and the operation returns false with the string
+    // (and any out string) unchanged.
+
+    // A copy without the last n code units; n at or past the length gives
+    // the empty state (n 0 gives a plain copy, also of the empty state).
+    CZYNWCharString getWithoutLast(ULONG n) const;
+    // The text from index n on; the same rules at the other end.
+    CZYNWCharString getWithoutFirst(ULONG n) const;
+    // This string becomes getWithoutLast(n) / getWithoutFirst(n).
+    CZYNWCharString& removeLast(ULONG n);
+    CZYNWCharString& removeFirst(ULONG n);
+    // ulStartPos < ulEndPos: deletes everything strictly between the two
+    // positions (and the characters at them with bDropStart / bDropEnd).
+    // ulEndPos < ulStartPos: keeps only indices ulEndPos..ulStartPos (without
+    // the character at ulStartPos with bDropStart, at ulEndPos with
+    // bDropEnd). Both positions must lie inside the text and differ.
+    bool cutRange(ULONG ulStartPos, ULONG ulEndPos, bool bDropStart, bool bDropEnd);
+    // out = the text from ulStartPos to ulEndPos, each end included when its
+    // flag says so; ulEndPos must not be below ulStartPos. Equal positions:
+    // the one character when either flag is set, else the empty state.
+    bool extractRange(CZYNWCharString& out, ULONG ulStartPos, ULONG ulEndPos, bool bIncludeStart,
+                      bool bIncludeEnd) const;
+    // out = the text between the ulStartOccurrance-th startDelimiter counted
+    // from the start and the ulEndOccurrance-th endDelimiter counted from the
+    // end, with either delimiter included when its flag says so. False when
+    // either is missing or the end delimiter does not follow the start one.
+    bool extractBetween(CZYNWCharString& out, const CZYNWCharString& startDelimiter,
+                        ULONG ulStartOccurrance, const CZYNWCharString& endDelimiter,
+                        ULONG ulEndOccurrance, bool bIncludeStart, bool bIncludeEnd) const;
+    // Removes every occurrence (ssmAll), occurrence ulOccurrance (ssmOccur)
+    // or the first ulOccurrance occurrences (ssmNum) of subString. False when
+    // it does not occur.
+    bool remove(const CZYNWCharString& subString, ULONG ulOccurrance, subStringMode subStringMode);
+    // Inserts string before index ulPos (ulPos = length appends).
+    bool insert(const CZYNWCharString& string, ULONG ulPos);
+    // Replaces occurrences of oldString, chosen as remove chooses them, by
+    // newString (an empty-state newString deletes them). Replacements are
+    // never searched again. False when oldString does not occur.
+    bool replace(const CZYNWCharString& oldString, const CZYNWCharString& newString,
+                 ULONG ulOccurrance, subStringMode subStringMode);
+    // Overwrites with zeros the trailing run (twTrailing) and removes the
+    // leading run (twLeading) of chExtra and the characters charFlags
+    // selects. The buffer keeps its size when only trailing units go.
+    bool trimCharacters(WCHAR chExtra, CZYNFlags whereFlags, CZYNFlags charFlags);
+    // Removes the characters charFlags selects: twLeading the leading run,
+    // twTrailing the trailing run, both bits also every one inside.
+    bool trim(CZYNFlags whereFlags, CZYNFlags charFlags);
+    // *pulPos = the first (pmFromStart) or last (pmFromEnd) index whose code
+    // unit charFlags does not select. False when there is none.
+    bool findNotInSet(CZYNFlags charFlags, ParseMode parseMode, ULONG* pulPos) const;
+    // *pulOccurrance = the number, counted from the other end, of the
+    // ulOccurrance-th occurrence of subString counted in parseMode.
+    bool convertOccurrence(const CZYNWCharString& subString, ULONG ulOccurrance, ParseMode parseMode,
+                           ULONG* pulOccurrance) const;
+    // pmFromStart: drops the text before the ulOccurrance-th subString (and
+    // the delimiter itself with bExclude). pmFromEnd: drops the text after
+    // the ulOccurrance-th subString counted from the end (and the delimiter
+    // with bExclude).
+    bool cutAtDelimiter(const CZYNWCharString& subString, ULONG ulOccurrance, ParseMode parseMode,
+                        bool bExclude);
+    // pmFromStart: out = the text before the ulOccurrance-th subString.
+    // pmFromEnd: out = the text after the ulOccurrance-th subString counted
+    // from the end. The delimiter is part of out with bIncludeDelimiter.
+    bool extractBeyond(CZYNWCharString& out, const CZYNWCharString& subString, ULONG ulOccurrance,
+                       ParseMode parseMode, bool bIncludeDelimiter) const;
+    // out = token number ulOccurrance, trimmed with trim(whereFlags,
+    // charFlags). pmFromStart: the tokens the delimiters separate (b
+    // delimiters make b + 1 tokens). pmFromEnd: the text between delimiter
+    // ulOccurrance and the next one. An empty token (two adjacent
+    // delimiters) succeeds as the empty state.
+    bool parse(CZYNWCharString& out, const CZYNWCharString& delimiter, ULONG ulOccurrance,
+               ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
+    // Every token parse gives, in order, with its 0-based index as tag;
+    // pmFromEnd takes the text inside each pair of delimiters. True when the
+    // list is not empty.
+    bool parseToList(CZYNDblList<CZYNObjNode<CZYNWCharString>>& list, const CZYNWCharString& delimiter,
+                     ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
+    // Replaces every %NAME% whose environment variable has a value by that
+    // value (traced). True when the text has no %...% pair or when the last
+    // replacement succeeded; false when no reference resolved.
+    bool expand();
+
+private:
+    // The assignments, saying whether they succeeded.
+    bool assignString(const CZYNWCharString& other);
+    bool assignText(const WCHAR* szText);
+    bool assignBuffer(const CZYNBuffer<WCHAR>& buffer);
+    bool assignChar(WCHAR ch);
+    // The numeric constructors' formatters.
+    bool formatNumber(ULONG ulValue, NumberSystem asNumberSystem, WORD usWidth, bool bPrefix);
+    bool formatDecimal(LONG lValue);
+    // Whether subString's subLength units equal this string's at ulIndex.
+    bool matchesAt(ULONG ulIndex, const CZYNWCharString& subString, ULONG ulSubLength) const;
+};
+
+#endif
