@@ -2,10 +2,12 @@
 // which appends one line per record to a UTF-16LE text file.
 //
 // The file is opened, appended and closed for every record, so several
-// threads and processes can share it. Only the writer that creates the file
-// writes the byte-order mark: it creates the file exclusively and writes the
-// mark before anyone else can open it. Lines are written with one append-only
-// WriteFile each, so concurrent writers neither lose nor tear lines.
+// threads and processes can share it. A writer holds the file for writing
+// alone (others may still read it) for the moment it appends its line, and
+// the others wait their turn: so concurrent writers neither lose nor tear
+// lines, whatever the file system does with simultaneous appends. Only the
+// writer that creates the file writes the byte-order mark, before anyone
+// else can open it.
 #include "zyn_log_writer.h"
 
 #include "zyn_log_settings.h"
@@ -28,8 +30,9 @@ const WCHAR* levelName(DWORD level) {
 // "TextOutput" is read into a 256-byte buffer.
 const DWORD OUTPUT_PATH_BYTES = 256;
 const DWORD MAX_PATH_UNITS = 511;
-// How often a writer retries while another writer creates the file.
-const int OPEN_ATTEMPTS = 200;
+// How often a writer retries while another writer holds the file: about
+// two seconds in all, far longer than any single append takes.
+const int OPEN_ATTEMPTS = 2000;
 
 // The line under construction: pieces are appended while they fit the line's
 // units, less the two that the final CR LF always keeps.
@@ -117,16 +120,17 @@ void addResult(LineBuilder& b, const CZYNLogDetail& d, bool shortLine) {
     }
 }
 
-// Opens the log for appending. A missing file is created exclusively and
-// gets the byte-order mark before any other writer can open it.
+// Opens the log for appending, as its only writer; readers are let in. A
+// missing file is created and gets the byte-order mark before any other
+// writer can open it.
 HANDLE openForAppend(const WCHAR* path) {
-    const DWORD shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const DWORD shared = FILE_SHARE_READ;
     for (int attempt = 0; attempt < OPEN_ATTEMPTS; ++attempt) {
         HANDLE file = CreateFileW(path, FILE_APPEND_DATA, shared, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) {
-            file = CreateFileW(path, FILE_APPEND_DATA, 0, nullptr, CREATE_NEW, 0, nullptr);
+            file = CreateFileW(path, FILE_APPEND_DATA, shared, nullptr, CREATE_NEW, 0, nullptr);
             if (file != INVALID_HANDLE_VALUE) {
                 static const BYTE BOM[2] = {0xFF, 0xFE};
                 DWORD written = 0;
@@ -136,7 +140,7 @@ HANDLE openForAppend(const WCHAR* path) {
             error = GetLastError();
         }
         if (error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION) return INVALID_HANDLE_VALUE;
-        Sleep(attempt < 10 ? 0 : 1);  // another writer is creating the file
+        Sleep(attempt < 10 ? 0 : 1);  // another writer holds the file
     }
     return INVALID_HANDLE_VALUE;
 }
