@@ -26,6 +26,21 @@ std::string U8(const wstr& text);
 // test names the difference in a constant and says why.
 bool runningUnderWine();
 
+// Windows' answer, or Wine's under Wine where the two are known to differ.
+template <class T>
+T windowsOrWine(T windows, T wine) {
+    return runningUnderWine() ? wine : windows;
+}
+
+// The same, naming the difference in the test's output when Wine's answer is
+// the one expected.
+template <class T>
+T expectOnHost(const char* difference, T windows, T wine) {
+    if (!runningUnderWine()) return windows;
+    ::testing::Test::RecordProperty("known_wine_difference", difference);
+    return wine;
+}
+
 // The scratch key of every test, under HKEY_CURRENT_USER.
 extern const WCHAR* const kScratchKey;
 

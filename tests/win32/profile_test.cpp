@@ -17,22 +17,6 @@
 
 namespace {
 
-// True when the program runs under Wine (Wine's ntdll exports its version).
-bool underWine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-#else
-    return false;
-#endif
-}
-
-// Wine's answer under Wine; Windows' answer on Windows and natively.
-template <typename T>
-T windowsOrWine(T windows, T wine) {
-    return underWine() ? wine : windows;
-}
-
 // The stand-in's answer natively; the Windows API's in the Windows build.
 template <typename T>
 T nativeOrWindows(T native, T windows) {
@@ -881,7 +865,7 @@ TEST_F(ProfileTest, WriteFailuresReportTheirCause) {
         SetLastError(kUntouched);
         BOOL ok = WritePrivateProfileSectionW(TEXT("s"), TEXT("k=v\0"), TEXT(""));
         EXPECT_EQ(windowsOrWine<BOOL>(FALSE, TRUE), ok);
-        if (!underWine()) {
+        if (!runningUnderWine()) {
             EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
         }
     }
@@ -983,7 +967,7 @@ TEST_F(ProfileTest, SectionWriteReplacesOrAppendsTheSection) {
 
 TEST_F(ProfileTest, SectionWriteWithoutSectionNameFails) {
     // Wine 8 crashes on this call, so there is nothing to compare under Wine.
-    if (underWine()) GTEST_SKIP() << "WritePrivateProfileSectionW(NULL, ...) crashes Wine";
+    if (runningUnderWine()) GTEST_SKIP() << "WritePrivateProfileSectionW(NULL, ...) crashes Wine";
     setFile("[s]\r\nk=v\r\n");
     SetLastError(kUntouched);
     EXPECT_FALSE(WritePrivateProfileSectionW(nullptr, TEXT("k=v\0"), ini()));

@@ -13,24 +13,6 @@
 
 namespace {
 
-bool runningOnWine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-#else
-    return false;
-#endif
-}
-
-// Windows' result, or Wine's where Wine is known to differ; the difference is
-// named in the test's output when the Wine value is the one expected.
-template <class T>
-T expectOnHost(const char* difference, T windows, T wine) {
-    if (!runningOnWine()) return windows;
-    ::testing::Test::RecordProperty("known_wine_difference", difference);
-    return wine;
-}
-
 std::vector<BYTE> bytesOf(const wstr& text, bool withNul = true) {
     const BYTE* p = reinterpret_cast<const BYTE*>(text.c_str());
     return std::vector<BYTE>(p, p + (text.size() + (withNul ? 1 : 0)) * sizeof(WCHAR));
