@@ -5,12 +5,23 @@
 //   item lookup            the function id encoding
 //   exported functions     HB_GetStatus, HB_GetFunctionInfo, HB_GetCapability
 //   menu texts             LoadStringFromIni
+//   command expansion      ExpandAndCheckPath
 //
 // No exception ever reaches the host: every exported function catches
 // everything and answers with a code.
 #include "tpa_hbc.h"
 
-#include <string>
+#include "zyn_failure.h"
+#include "zyn_file.h"
+#include "zyn_function_trace.h"
+#include "zyn_ini.h"
+#include "zyn_log_warning.h"
+
+namespace {
+// The module's name in its records, and the source file they name.
+const WCHAR* const MODULE = TEXT("tpa_hbc.dll");
+const WCHAR* const SOURCE = TEXT("tpa_hbc.cpp");
+}  // namespace
 
 DWORD runningOnXP = 0;
 DWORD runningOnVista = 0;
@@ -68,7 +79,8 @@ extern "C" DWORD WINAPI HB_GetFunctionInfo(DWORD languageId, FunctionInfo* info,
         if (code != HBC_OK) return code;
         info->reservedText[0] = 0;
         copyField(info->execInterface, HBC_EXEC_INTERFACE_UNITS, item->execInterface);
-        LoadStringFromIni(item->iniFile, LOWORD(languageId), info->menuText, item->menuString);
+        if (item->iniFile)
+            LoadStringFromIni(*item->iniFile, languageId, info->menuText, item->menuString);
         info->categoryCode = item->categoryCode;
         info->dependency = item->dependency;
         info->execInterfaceType = item->execInterfaceType;
@@ -92,6 +104,74 @@ extern "C" DWORD WINAPI HB_GetCapability(DWORD functionId, LONG* capability) {
     }
 }
 
-// Menu texts are looked up in the strings file beside each definition file;
-// until that lookup is built, no text is found and the host keeps its own.
-bool LoadStringFromIni(const CZYNWCharString*, DWORD, WCHAR*, const WCHAR*) { return false; }
+bool LoadStringFromIni(const CZYNWCharString& iniFile, DWORD languageId, WCHAR* destination,
+                       const CZYNWCharString& key) {
+    CZYNFunctionTrace trace(MODULE, TEXT("LoadStringFromIni"), SOURCE, 500);
+    return trace.passed(zyn::guard({SOURCE, __LINE__, zyn::LastError}, false, [&] {
+        WORD language = LOWORD(languageId);
+        CZYNIni strings(iniFile + CZYNWCharString(TEXT(".strings")));
+        CZYNWCharString text;
+
+        // The full language identifier, as "0x" and exactly three digits.
+        bool found = strings.getProfileString(CZYNWCharString(ULONG(language), nsHex, 3, true),
+                                              key, text);
+        if (!found) {
+            CZYNDebugLog(TEXT("could not load the translated string using the language ID"), 0,
+                         ZYN_RESULT_PASSED, nullptr, nullptr, nullptr, 0);
+            // The primary language, as "0x" and exactly two digits.
+            found = strings.getProfileString(
+                CZYNWCharString(ULONG(language & 0x3FF), nsHex, 2, true), key, text);
+        }
+        if (!found) {
+            CZYNDebugLog(
+                TEXT("could not load the translated string using the the primary language ID"), 0,
+                ZYN_RESULT_PASSED, nullptr, nullptr, nullptr, 0);
+            found = strings.getProfileString(CZYNWCharString(TEXT("0x09")), key, text);
+        }
+        if (!found)
+            throw CZYNLogException1(
+                TEXT("could not load translated string or english string - error in strings.ini file"),
+                0, ZYN_RESULT_PASSED, nullptr, nullptr, nullptr, 0);
+
+        // The field holds 99 units and the terminator: a longer text is cut,
+        // never between the two halves of a surrogate pair.
+        const WCHAR* source = text.getText();
+        DWORD units = 0;
+        while (units < HBC_MENU_TEXT_UNITS - 1 && source[units] != 0) ++units;
+        if (units == HBC_MENU_TEXT_UNITS - 1 && source[units] != 0 && source[units - 1] >= 0xD800 &&
+            source[units - 1] <= 0xDBFF)
+            --units;
+        for (DWORD i = 0; i < units; ++i) destination[i] = source[i];
+        destination[units] = 0;
+        return true;
+    }));
+}
+
+bool ExpandAndCheckPath(CZYNWCharString& path, bool checkFile) {
+    CZYNFunctionTrace trace(MODULE, TEXT("ExpandAndCheckPath"), SOURCE, 54);
+    return trace.passed(zyn::guard({SOURCE, __LINE__, zyn::LastError}, false, [&] {
+        // The size of the expanded text, terminator included, then the text.
+        DWORD needed = ExpandEnvironmentStringsW(path.getText(), nullptr, 0);
+        if (needed == 0) return false;
+        CZYNBuffer<WCHAR> expanded(needed + 1);
+        if (ExpandEnvironmentStringsW(path.getText(), expanded.getBuffer(), needed) != needed)
+            return false;
+        path = expanded.getBuffer();
+        if (!checkFile) return true;
+
+        // The program is the text between the first and the last double quote.
+        const CZYNWCharString quote(TEXT("\""));
+        CZYNWCharString program;
+        if (!path.extractBetween(program, quote, 1, quote, 1, false, false)) program = TEXT("");
+        CZYNFile file(program);
+        bool valid = file.isValidFile();
+
+        // A quoted management console document is started by the console.
+        if (valid && path.endsWith(CZYNWCharString(TEXT(".msc\"")))) {
+            CZYNWCharString command(TEXT("%windir%\\system32\\mmc.exe "));
+            command.expand();
+            path = command + path;
+        }
+        return valid;
+    }));
+}

@@ -70,11 +70,20 @@ const DWORD HBC_NO_SUCH_LIST = 2;
 // The size of the record, answered to a size query.
 const DWORD HBC_FUNCTION_INFO_SIZE = sizeof(FunctionInfo);
 
-// Looks up the menu text `key` of a definition file's strings file in the
-// host's language and copies it into `menuText` (HBC_MENU_TEXT_UNITS units);
-// false, with `menuText` untouched, when there is none.
-bool LoadStringFromIni(const CZYNWCharString* iniFile, DWORD languageId, WCHAR* menuText,
-                       const WCHAR* key);
+// Looks up the menu text `key` in the strings file of a definition file
+// (its path with ".strings" appended) in the host's language: the section of
+// the full language identifier ("0x409"), then of its primary language
+// ("0x09"), then English ("0x09"). Copies the text, cut to the field's 99
+// units, and its terminator into `destination` (a menuText field); false, with
+// the destination untouched, when no text is found.
+bool LoadStringFromIni(const CZYNWCharString& iniFile, DWORD languageId, WCHAR* destination,
+                       const CZYNWCharString& key);
+
+// Expands the environment variables of `path` in place. With `checkFile`,
+// also checks that the program between the first and the last double quote
+// exists, and prefixes a quoted management console document (".msc") with
+// the console program. True when the expansion (and the check) succeeded.
+bool ExpandAndCheckPath(CZYNWCharString& path, bool checkFile);
 
 extern "C" {
 // Always 1.
