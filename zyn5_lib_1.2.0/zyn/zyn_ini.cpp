@@ -28,6 +28,10 @@ const DWORD kSectionBufferSize = 0x7FFF;
 // The default of a value read, and the marker of a missing key.
 const WCHAR kNotFound[] = TEXT("Not Found");
 
+// The key that createProfileSection adds to an empty section and removes at
+// once, to leave the section's header in the file.
+const WCHAR kPlaceholderKey[] = TEXT("CZYNIniNewSection");
+
 // The line of the buffer header's element check, which the scan of a
 // NUL-separated list reports when it would read past the buffer.
 const DWORD kBufferIndexLine = 1299;
@@ -109,14 +113,15 @@ bool CZYNIni::createProfileSection(const CZYNWCharString& section) {
     CZYNFunctionTrace trace(OBJECT, TEXT("createProfileSection"), SOURCE, 128);
     return trace.passed(zyn::guard({SOURCE, 158, zyn::LastError}, false, [&] {
         // A section that has entries exists already and keeps them. (Writing
-        // a null entry list would delete the section instead of creating it.)
+        // a null entry list would delete the section instead.)
         WCHAR probe[4] = {0};
-        if (GetPrivateProfileSectionW(section.getText(), probe, 4, m_szIniFile.getText()) > 0)
-            return true;
-        // An empty entry list: the header alone for a missing section; an
-        // existing empty section stays as it is.
-        const WCHAR noEntries[2] = {0, 0};
-        if (!WritePrivateProfileSectionW(section.getText(), noEntries, m_szIniFile.getText()))
+        const WCHAR* szFile = m_szIniFile.getText();
+        if (GetPrivateProfileSectionW(section.getText(), probe, 4, szFile) > 0) return true;
+        // The system adds no header for an empty entry list, but removing the
+        // last key of a section keeps its header: a key that the section
+        // cannot hold (it has no entries) is added and removed again.
+        if (!WritePrivateProfileStringW(section.getText(), kPlaceholderKey, TEXT(""), szFile) ||
+            !WritePrivateProfileStringW(section.getText(), kPlaceholderKey, nullptr, szFile))
             throw CZYNWritePrivateProfileSectionException(
                 section.getText(), static_cast<LONG>(GetLastError()), SOURCE, 143);
         return true;

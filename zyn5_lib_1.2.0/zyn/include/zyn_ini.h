@@ -38,8 +38,9 @@ public:
                                LONG& lValue);
     // The section's lines ("key=value", or the bare text of a line without an
     // equals sign), in file order, replacing the list's content. False, with
-    // the list as it was, for a missing or empty section, or one longer than
-    // 32765 characters.
+    // the list as it was, for a missing or empty section, and for one whose
+    // text (NULs included) reaches 32765 units, which the 32767-unit buffer
+    // cannot tell from a cut one.
     virtual bool getProfileSection(const CZYNWCharString& section, StringList& list);
     // The names of the file's sections, in file order, replacing the list's
     // content. False, with the list as it was, when the file has none.

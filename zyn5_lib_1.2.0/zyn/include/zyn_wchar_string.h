@@ -17,18 +17,20 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "zyn_buffer.h"
 #include "zyn_dbllist.h"
 #include "zyn_flags.h"
 
 // Direction in which occurrences are counted.
-enum ParseMode {
+enum ParseMode : LONG {
     pmFromStart = 1,  // from the start of the string, scanning forward
     pmFromEnd = 2     // from the end of the string, scanning backward
 };
 
 // Number systems of the numeric constructor.
-enum NumberSystem {
+enum NumberSystem : LONG {
     nsHex = 1,  // base 16, digits 0-9 A-F
     nsBin = 2,  // base 2
     nsOct = 4,  // base 8
@@ -36,21 +38,21 @@ enum NumberSystem {
 };
 
 // Which occurrences a substring operation acts on.
-enum subStringMode {
+enum subStringMode : LONG {
     ssmAll = 1,    // every occurrence
     ssmOccur = 2,  // only occurrence number ulOccurrance
     ssmNum = 4     // the first ulOccurrance occurrences
 };
 
 // Where trimming acts (bits of a CZYNFlags).
-enum TrimWhere {
+enum TrimWhere : LONG {
     twLeading = 1,  // the start of the string
     twTrailing = 2  // the end of the string
 };
 
 // The white-space characters trimming and parsing remove (bits of a
 // CZYNFlags).
-enum TrimCharacter {
+enum TrimCharacter : LONG {
     tcSpace = 0x01,           // 0x20
     tcTab = 0x02,             // 0x09
     tcFormFeed = 0x04,        // 0x0C
@@ -181,8 +183,9 @@ public:
     // bDropEnd). Both positions must lie inside the text and differ.
     bool cutRange(ULONG ulStartPos, ULONG ulEndPos, bool bDropStart, bool bDropEnd);
     // out = the text from ulStartPos to ulEndPos, each end included when its
-    // flag says so; ulEndPos must not be below ulStartPos. Equal positions:
-    // the one character when either flag is set, else the empty state.
+    // flag says so; ulEndPos must not be below ulStartPos, and both must lie
+    // within the text. Equal positions: the one character when either flag
+    // is set, else the empty state.
     bool extractRange(CZYNWCharString& out, ULONG ulStartPos, ULONG ulEndPos, bool bIncludeStart,
                       bool bIncludeEnd) const;
     // out = the text between the ulStartOccurrance-th startDelimiter counted
@@ -208,7 +211,9 @@ public:
     // selects. The buffer keeps its size when only trailing units go.
     bool trimCharacters(WCHAR chExtra, CZYNFlags whereFlags, CZYNFlags charFlags);
     // Removes the characters charFlags selects: twLeading the leading run,
-    // twTrailing the trailing run, both bits also every one inside.
+    // twTrailing the trailing run, both bits also every one inside. A text
+    // made only of such characters becomes the empty state. No where-flags or
+    // no characters: nothing changes.
     bool trim(CZYNFlags whereFlags, CZYNFlags charFlags);
     // *pulPos = the first (pmFromStart) or last (pmFromEnd) index whose code
     // unit charFlags does not select. False when there is none.
@@ -230,19 +235,23 @@ public:
                        ParseMode parseMode, bool bIncludeDelimiter) const;
     // out = token number ulOccurrance, trimmed with trim(whereFlags,
     // charFlags). pmFromStart: the tokens the delimiters separate (b
-    // delimiters make b + 1 tokens). pmFromEnd: the text between delimiter
-    // ulOccurrance and the next one. An empty token (two adjacent
-    // delimiters) succeeds as the empty state.
+    // delimiters make b + 1 tokens; none makes the whole text token 1).
+    // pmFromEnd: the text between delimiter ulOccurrance and the next one.
+    // An empty token (two adjacent delimiters) succeeds as the empty state.
     bool parse(CZYNWCharString& out, const CZYNWCharString& delimiter, ULONG ulOccurrance,
                ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
     // Every token parse gives, in order, with its 0-based index as tag;
     // pmFromEnd takes the text inside each pair of delimiters. True when the
-    // list is not empty.
+    // list is not empty. The list is cleared first (left alone when this
+    // string or the delimiter is in the empty state) and left empty when it
+    // cannot be filled.
     bool parseToList(CZYNDblList<CZYNObjNode<CZYNWCharString>>& list, const CZYNWCharString& delimiter,
                      ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
     // Replaces every %NAME% whose environment variable has a value by that
-    // value (traced). True when the text has no %...% pair or when the last
-    // replacement succeeded; false when no reference resolved.
+    // value, where it stands (traced). The '%' are paired from the start;
+    // values are not searched for further references. True when the text
+    // has no pair of '%' or a reference was replaced; false, with the text
+    // unchanged, when no reference resolved.
     bool expand();
 
 private:
@@ -256,6 +265,31 @@ private:
     bool formatDecimal(LONG lValue);
     // Whether subString's subLength units equal this string's at ulIndex.
     bool matchesAt(ULONG ulIndex, const CZYNWCharString& subString, ULONG ulSubLength) const;
+
+    // --- Editing helpers. They throw the library's exceptions when memory
+    // runs out, for the guarded operations above to handle; this string is
+    // changed only by takeOver, so a failed edit leaves it as it was.
+
+    // A run of code units: ulCount units from pText.
+    struct Units {
+        const WCHAR* pText;
+        ULONG ulCount;
+    };
+    // ulCount units of this string's text from index ulStart (both within
+    // the text).
+    Units units(ULONG ulStart, ULONG ulCount) const;
+    // A new string holding the pieces one after the other, exactly sized;
+    // the empty state when they hold nothing.
+    static CZYNWCharString joined(std::initializer_list<Units> pieces);
+    // getWithoutLast / getWithoutFirst that throw on failure.
+    CZYNWCharString withoutLast(ULONG n) const;
+    CZYNWCharString withoutFirst(ULONG n) const;
+    // This string takes other's storage; other is left in the empty state.
+    void takeOver(CZYNWCharString& other) noexcept;
+    // The characters a CZYNFlags selects from the white-space table.
+    class CharacterSet;
+    // trim with the selection already worked out.
+    void trimWith(const CharacterSet& set, bool bLeading, bool bTrailing);
 };
 
 #endif
