@@ -398,15 +398,20 @@ UINT parseProfileInt(wstring_view text) {
 
 // --- edits ---------------------------------------------------------------------------
 
+// A new section goes at the end of the file, its name without leading blanks.
+static void appendSectionHeader(Document& doc, wstring_view section) {
+    if (!doc.lines.empty()) ensureEnding(doc, doc.lines.back());
+    wstring header = u"[";
+    header.append(trimLeading(section));
+    header.push_back(u']');
+    doc.lines.push_back(makeLine(header));
+}
+
 bool setValue(Document& doc, wstring_view section, wstring_view key, wstring_view value) {
     wstring_view newValue = trimLeading(value);
     std::optional<SectionSpan> span = findSection(doc, section);
     if (!span) {
-        if (!doc.lines.empty()) ensureEnding(doc, doc.lines.back());
-        wstring header = u"[";
-        header.append(trimLeading(section));
-        header.push_back(u']');
-        doc.lines.push_back(makeLine(header));
+        appendSectionHeader(doc, section);
         doc.lines.push_back(makeLine(entryText(trimLeading(key), newValue)));
         return true;
     }
@@ -455,11 +460,7 @@ bool replaceSection(Document& doc, wstring_view section, const std::vector<wstri
 
     std::optional<SectionSpan> span = findSection(doc, section);
     if (!span) {
-        if (!doc.lines.empty()) ensureEnding(doc, doc.lines.back());
-        wstring header = u"[";
-        header.append(trimLeading(section));
-        header.push_back(u']');
-        doc.lines.push_back(makeLine(header));
+        appendSectionHeader(doc, section);
         for (Line& line : fresh) doc.lines.push_back(std::move(line));
         return true;
     }

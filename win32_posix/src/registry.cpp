@@ -489,6 +489,26 @@ std::shared_ptr<Key> walkFrom(const std::shared_ptr<Key>& from,
     return key;
 }
 
+// The registry, locked and loaded, for the length of one call.
+struct LockedRegistry {
+    LockedRegistry() : r(registry()), lock(r.mutex) { r.ensureLoaded(); }
+    Registry& r;
+    std::lock_guard<std::mutex> lock;
+};
+
+// The key that `subKey` names below the key of `hKey`: ERROR_SUCCESS with `key`
+// set, or the code Windows gives for a bad handle, a bad path or a missing
+// key. `parent` is the handle's own key and `names` the path's components.
+LONG findKey(Registry& r, HKEY hKey, const WCHAR* subKey, OpenKey& parent,
+             std::vector<wstring_view>& names, std::shared_ptr<Key>& key) {
+    LONG rc = r.resolve(hKey, 0, parent);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = splitPath(subKey, names);
+    if (rc != ERROR_SUCCESS) return rc;
+    key = walkFrom(parent.key, names);
+    return key ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
 
 namespace testing {
@@ -512,22 +532,17 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOpt
     (void)ulOptions;
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
     OpenKey parent;
-    LONG rc = r.resolve(hKey, 0, parent);
-    if (rc != ERROR_SUCCESS) return rc;
     std::vector<wstring_view> names;
-    rc = splitPath(lpSubKey, names);
+    std::shared_ptr<Key> key;
+    LONG rc = findKey(locked.r, hKey, lpSubKey, parent, names, key);
     if (rc != ERROR_SUCCESS) return rc;
     if (names.empty() && parent.predefined) {
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }
-    std::shared_ptr<Key> key = walkFrom(parent.key, names);
-    if (!key) return ERROR_FILE_NOT_FOUND;
-    *phkResult = r.newHandle(key, samDesired);
+    *phkResult = locked.r.newHandle(key, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -543,9 +558,8 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Res
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
+    Registry& r = locked.r;
     OpenKey parent;
     LONG rc = r.resolve(hKey, 0, parent);
     if (rc != ERROR_SUCCESS) return rc;
@@ -592,9 +606,8 @@ extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
 extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
+    Registry& r = locked.r;
     OpenKey open;
     LONG rc = r.lookup(hKey, open);
     if (rc != ERROR_SUCCESS) return rc;
@@ -623,9 +636,8 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWO
 extern "C" LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved,
                                          DWORD dwType, const BYTE* lpData, DWORD cbData) {
     (void)Reserved;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
+    Registry& r = locked.r;
     OpenKey open;
     LONG rc = r.resolve(hKey, KEY_SET_VALUE, open);
     if (rc != ERROR_SUCCESS) return rc;
@@ -640,9 +652,8 @@ extern "C" LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD R
 
 // Deletes a value; needs KEY_SET_VALUE. ERROR_FILE_NOT_FOUND when missing.
 extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
+    Registry& r = locked.r;
     OpenKey open;
     LONG rc = r.resolve(hKey, KEY_SET_VALUE, open);
     if (rc != ERROR_SUCCESS) return rc;
@@ -663,20 +674,15 @@ extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 // ERROR_INVALID_PARAMETER.
 extern "C" LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
     OpenKey open;
-    LONG rc = r.resolve(hKey, 0, open);
-    if (rc != ERROR_SUCCESS) return rc;
     std::vector<wstring_view> names;
-    rc = splitPath(lpSubKey, names);
+    std::shared_ptr<Key> key;
+    LONG rc = findKey(locked.r, hKey, lpSubKey, open, names, key);
     if (rc != ERROR_SUCCESS) return rc;
-    std::shared_ptr<Key> key = walkFrom(open.key, names);
-    if (!key) return ERROR_FILE_NOT_FOUND;
     if (key->isRoot || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
     removeKey(key);
-    r.changed();
+    locked.r.changed();
     return ERROR_SUCCESS;
 }
 
@@ -685,9 +691,8 @@ extern "C" LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 // KEY_ENUMERATE_SUB_KEYS, and KEY_SET_VALUE when the key has values
 // (ERROR_ACCESS_DENIED otherwise). Missing key: ERROR_FILE_NOT_FOUND.
 extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.ensureLoaded();
+    LockedRegistry locked;
+    Registry& r = locked.r;
     OpenKey open;
     if (!lpSubKey || !*lpSubKey) {
         LONG rc = r.resolve(hKey, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, open);
@@ -698,13 +703,10 @@ extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         r.changed();
         return ERROR_SUCCESS;
     }
-    LONG rc = r.resolve(hKey, 0, open);
-    if (rc != ERROR_SUCCESS) return rc;
     std::vector<wstring_view> names;
-    rc = splitPath(lpSubKey, names);
+    std::shared_ptr<Key> key;
+    LONG rc = findKey(r, hKey, lpSubKey, open, names, key);
     if (rc != ERROR_SUCCESS) return rc;
-    std::shared_ptr<Key> key = walkFrom(open.key, names);
-    if (!key) return ERROR_FILE_NOT_FOUND;
     if (key->isRoot) removeContents(*key);
     else removeKey(key);
     r.changed();
