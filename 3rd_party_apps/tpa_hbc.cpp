@@ -32,11 +32,16 @@ HbcItemList toolkitItems;
 namespace {
 
 // Copies a NUL-terminated text and its terminator into a field of `units`
-// units; the units after the terminator keep what the host put there.
+// units; the units after the terminator keep what the host put there. A text
+// too long for the field is cut, never between the two halves of a
+// surrogate pair.
 void copyField(WCHAR* field, DWORD units, const WCHAR* text) {
-    DWORD i = 0;
-    for (; i + 1 < units && text[i] != 0; ++i) field[i] = text[i];
-    field[i] = 0;
+    DWORD length = 0;
+    while (length + 1 < units && text[length] != 0) ++length;
+    if (text[length] != 0 && length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
+        --length;
+    for (DWORD i = 0; i < length; ++i) field[i] = text[i];
+    field[length] = 0;
 }
 
 // Finds the item a function id addresses: list number = id / 100, position
@@ -133,16 +138,8 @@ bool LoadStringFromIni(const CZYNWCharString& iniFile, DWORD languageId, WCHAR* 
                 TEXT("could not load translated string or english string - error in strings.ini file"),
                 0, ZYN_RESULT_PASSED, nullptr, nullptr, nullptr, 0);
 
-        // The field holds 99 units and the terminator: a longer text is cut,
-        // never between the two halves of a surrogate pair.
-        const WCHAR* source = text.getText();
-        DWORD units = 0;
-        while (units < HBC_MENU_TEXT_UNITS - 1 && source[units] != 0) ++units;
-        if (units == HBC_MENU_TEXT_UNITS - 1 && source[units] != 0 && source[units - 1] >= 0xD800 &&
-            source[units - 1] <= 0xDBFF)
-            --units;
-        for (DWORD i = 0; i < units; ++i) destination[i] = source[i];
-        destination[units] = 0;
+        // The field holds 99 units and the terminator: a longer text is cut.
+        copyField(destination, HBC_MENU_TEXT_UNITS, text.getText());
         return true;
     }));
 }
