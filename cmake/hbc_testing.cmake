@@ -17,6 +17,10 @@ if(WIN32)
 else()
   # An empty WIN32_POSIX_REGISTRY keeps the registry in the process.
   set(HBC_TEST_ENV "WIN32_POSIX_REGISTRY=" "WIN32_POSIX_VERSION=" "WIN32_POSIX_DRIVE_C=/")
+  if(HBC_TSAN)
+    # A reported race fails the test program (exit code 66 after the run).
+    list(APPEND HBC_TEST_ENV "TSAN_OPTIONS=second_deadlock_stack=1:history_size=4")
+  endif()
 endif()
 
 

@@ -22,18 +22,13 @@ std::string U8(const WCHAR* text);
 std::string U8(const wstr& text);
 
 // True when the test program runs under Wine rather than on Windows or over
-// win32_posix. Only for cases where Wine and Windows are known to differ: the
-// test names the difference in a constant and says why.
+// win32_posix. Tests do not branch on it: they use expectOnHost.
 bool runningUnderWine();
 
-// Windows' answer, or Wine's under Wine where the two are known to differ.
-template <class T>
-T windowsOrWine(T windows, T wine) {
-    return runningUnderWine() ? wine : windows;
-}
-
-// The same, naming the difference in the test's output when Wine's answer is
-// the one expected.
+// The one way a test writes a case where Wine is known to answer differently
+// from Windows: the expected value is Windows' natively (win32_posix follows
+// Windows) and Wine's under Wine, so both hosts assert something, and the
+// difference is named in the test's output.
 template <class T>
 T expectOnHost(const char* difference, T windows, T wine) {
     if (!runningUnderWine()) return windows;

@@ -67,7 +67,8 @@ TEST_F(EnvironmentTest, GetReturnsLengthWhenValueFitsElseSizeNeeded) {
     ScopedEnvVar pv(TEXT("HBC_PV"), TEXT("value"));
     // Windows Vista and later leave "" in a buffer that is too small; Wine
     // leaves it untouched (win32-behaviour EV-2, section 7 item 13).
-    const bool wineKeepsSmallBuffer = runningUnderWine();
+    const char* const smallBuffer =
+        expectOnHost<const char*>("Wine leaves a too-small buffer untouched", "", nullptr);
     struct Row {
         const char* what;
         DWORD size;
@@ -77,9 +78,8 @@ TEST_F(EnvironmentTest, GetReturnsLengthWhenValueFitsElseSizeNeeded) {
     } rows[] = {
         {"size 0 and no buffer: the size needed", 0, true, 6, nullptr},
         {"size 0: the size needed, nothing written", 0, false, 6, nullptr},
-        {"size 1: too small", 1, false, 6, wineKeepsSmallBuffer ? nullptr : ""},
-        {"one unit short (no room for the terminator)", 5, false, 6,
-         wineKeepsSmallBuffer ? nullptr : ""},
+        {"size 1: too small", 1, false, 6, smallBuffer},
+        {"one unit short (no room for the terminator)", 5, false, 6, smallBuffer},
         {"exact fit: the length, terminated", 6, false, 5, "value"},
         {"larger buffer: the length", 7, false, 5, "value"},
     };
@@ -224,14 +224,12 @@ TEST_F(EnvironmentTest, OverlongValueIsRefusedWhole) {
     wstr overlong(40000, TEXT('z'));
     SetLastError(kUntouched);
     BOOL ok = SetEnvironmentVariableW(TEXT("HBC_OVERLONG"), overlong.c_str());
-    if (runningUnderWine()) {
-        EXPECT_TRUE(ok) << "Wine: cut and accepted";
-        EXPECT_EQ(32767u, GetEnvironmentVariableW(TEXT("HBC_OVERLONG"), nullptr, 0));
-    } else {
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
-        EXPECT_EQ("before", U8(env(TEXT("HBC_OVERLONG"))));
-    }
+    const DWORD error = GetLastError();
+    const char* const kWineCuts = "Wine cuts an overlong value to 32766 units and accepts it";
+    EXPECT_EQ(expectOnHost<BOOL>(kWineCuts, FALSE, TRUE), ok);
+    EXPECT_EQ(expectOnHost<DWORD>(kWineCuts, ERROR_FILENAME_EXCED_RANGE, kUntouched), error);
+    EXPECT_EQ(expectOnHost<std::string>(kWineCuts, "before", std::string(32766, 'z')),
+              U8(env(TEXT("HBC_OVERLONG"))));
 }
 
 TEST_F(EnvironmentTest, ConcurrentChangesKeepEachThreadsVariable) {
@@ -276,8 +274,8 @@ TEST_F(EnvironmentTest, ExpandFollowsWindowsRules) {
     ScopedEnvVar undefined(TEXT("HBC_UNDEFINED"), nullptr);
     // Wine sets ERROR_INSUFFICIENT_BUFFER when asked for the size with no
     // buffer; Windows leaves the last error alone (EX-7, section 7 item 12).
-    const DWORD sizeQueryError =
-        runningUnderWine() ? static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER) : kUntouched;
+    const DWORD sizeQueryError = expectOnHost<DWORD>(
+        "Wine sets ERROR_INSUFFICIENT_BUFFER on a size query", kUntouched, ERROR_INSUFFICIENT_BUFFER);
     struct Row {
         const char* source;
         const char* expected;
@@ -377,7 +375,8 @@ TEST_F(EnvironmentTest, ExpandIntoSmallBuffer) {
         {"%TVAR long long", 3, "%Tcdefghijklmnopqrstuv", 16},   // an unpaired % is literal text
         {"%TVAR long long", 16, "%TVAR long long", 16},
     };
-    const bool wine = runningUnderWine();
+    const char* const kWineTerminatesPrefix =
+        "Wine writes a terminated prefix into a small buffer and sets ERROR_INSUFFICIENT_BUFFER";
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.source) + " size " + std::to_string(row.size));
         wstr source = W(row.source);
@@ -389,18 +388,20 @@ TEST_F(EnvironmentTest, ExpandIntoSmallBuffer) {
 
         SetLastError(kUntouched);
         EXPECT_EQ(row.needed, ExpandEnvironmentStringsW(source.c_str(), buffer, row.size));
-        const bool fits = row.needed <= row.size;
-        std::string expected = row.windows;
-        DWORD expectedError = kUntouched;
-        if (wine && !fits) {
-            expectedError = static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER);
-            if (row.size > 0) {
-                std::string whole = U8(expand(source));
-                expected = whole.substr(0, row.size - 1);
-            }
+        const DWORD error = GetLastError();
+        if (row.needed <= row.size) {
+            EXPECT_EQ(row.windows, U8(buffer));
+            EXPECT_EQ(kUntouched, error);
+        } else {
+            // Wine's prefix: the first size - 1 units of the whole result.
+            std::string winePrefix =
+                row.size > 0 ? U8(expand(source)).substr(0, row.size - 1) : std::string(kInitial);
+            EXPECT_EQ(expectOnHost<std::string>(kWineTerminatesPrefix, row.windows, winePrefix),
+                      U8(buffer));
+            EXPECT_EQ(expectOnHost<DWORD>(kWineTerminatesPrefix, kUntouched,
+                                          ERROR_INSUFFICIENT_BUFFER),
+                      error);
         }
-        EXPECT_EQ(expected, U8(buffer));
-        EXPECT_EQ(expectedError, GetLastError());
         for (size_t i = initial.size() + 1; i < 26; ++i) EXPECT_EQ(kFill, buffer[i]) << i;
     }
 }

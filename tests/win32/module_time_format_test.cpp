@@ -49,7 +49,6 @@ TEST(ModuleFileName, ProgramPathIsAFullWindowsPath) {
 // nSize and set ERROR_INSUFFICIENT_BUFFER. Wine keeps XP's way: nSize
 // characters and no NUL (the error and the count are the same).
 TEST(ModuleFileName, SmallBufferCutsThePathAndSaysSo) {
-    const bool kWineLeavesNoNul = runningUnderWine();
     WCHAR full[600];
     const DWORD length = GetModuleFileNameW(nullptr, full, 600);
     ASSERT_GT(length, 3u);
@@ -61,7 +60,9 @@ TEST(ModuleFileName, SmallBufferCutsThePathAndSaysSo) {
         EXPECT_EQ(size, GetModuleFileNameW(nullptr, buffer, size));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
         EXPECT_EQ(0, std::memcmp(full, buffer, (size - 1) * sizeof(WCHAR)));
-        EXPECT_EQ(kWineLeavesNoNul ? full[size - 1] : 0, buffer[size - 1]);
+        EXPECT_EQ(expectOnHost<WCHAR>("Wine keeps XP's cut: no NUL in a small buffer", 0,
+                                      full[size - 1]),
+                  buffer[size - 1]);
         EXPECT_EQ(kGuard, buffer[size]);
     }
     // One more unit fits the whole path.
@@ -256,8 +257,8 @@ TEST(Wsprintf, ConversionsFlagsWidthsAndPrecisions) {
 // characters and a NUL, and returns 1024 for every result of 1023 characters
 // or more (section 7, item 11).
 TEST(Wsprintf, OutputStopsAt1024Characters) {
-    const bool kWineStopsAt1023 = runningUnderWine();
-    const int kKept = kWineStopsAt1023 ? 1023 : 1024;
+    const char* const kWineStopsAt1023 = "Wine stops at 1023 characters and returns 1024";
+    const int kKept = expectOnHost(kWineStopsAt1023, 1024, 1023);
     for (int wanted : {1022, 1023, 1024, 1025, 3000}) {
         SCOPED_TRACE("a result of " + std::to_string(wanted) + " characters");
         wstr text(static_cast<size_t>(wanted), 0);
@@ -269,7 +270,7 @@ TEST(Wsprintf, OutputStopsAt1024Characters) {
             int result = throughString ? wsprintfW(buffer, TEXT("%s"), text.c_str())
                                        : wsprintfW(buffer, text.c_str());
             int kept = wanted < kKept ? wanted : kKept;
-            int returned = kWineStopsAt1023 && wanted >= 1023 ? 1024 : kept;
+            int returned = expectOnHost(kWineStopsAt1023, kept, wanted >= 1023 ? 1024 : kept);
             EXPECT_EQ(returned, result);
             EXPECT_EQ(0, std::memcmp(buffer, text.data(), kept * sizeof(WCHAR)));
             EXPECT_EQ(0, buffer[kept]);
