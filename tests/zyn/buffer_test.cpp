@@ -64,8 +64,11 @@ TEST_F(BufferTest, ElementAccessIsBoundsChecked) {
     EXPECT_EQ(4, b.getAt(2));
     EXPECT_THROW(b.getAt(3), CZYNIndexOutOfBoundsException);
     EXPECT_THROW(b.elementAt(3), CZYNIndexOutOfBoundsException);
+    const CZYNBuffer<WCHAR> constWide(2);
+    EXPECT_THROW(constWide.elementAt(2), CZYNIndexOutOfBoundsException);
     EXPECT_THROW(BBuffer().getAt(0), CZYNIndexOutOfBoundsException);
-    EXPECT_EQ(3u, logLinesWith("\"Index out of array bounds\" <zyn_buffer.h, ").size());
+    EXPECT_EQ(4u, logLinesWith("\"Index out of array bounds\" <zyn_buffer.h, 1299> ").size())
+        << "every element check carries the one line of the element check";
 }
 
 TEST_F(BufferTest, AssignmentCopiesAndSelfAssignmentKeeps) {

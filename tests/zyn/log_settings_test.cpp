@@ -208,6 +208,24 @@ TEST_F(LogSettingsTest, OutputPaths) {
     EXPECT_EQ("C:\\a.log", U8(path));
 }
 
+// A text value whose size is odd: its last byte is the low half of its last
+// character (how a writer that counts characters as bytes leaves it).
+TEST_F(LogSettingsTest, TextOfAnOddByteCountIsRead) {
+    auto setOdd = [](const WCHAR* name, const wstr& text) {
+        const BYTE* p = reinterpret_cast<const BYTE*>(text.data());
+        regSetBytes(HKEY_LOCAL_MACHINE, LOGS, name, REG_SZ,
+                    std::vector<BYTE>(p, p + text.size() * sizeof(WCHAR) - 1));
+    };
+    CZYNLogSettings settings;
+    setOdd(TEXT("app"), TEXT("3,795"));
+    EXPECT_EQ(3, settings.getApplicationOutputMask(TEXT("app")));
+    EXPECT_EQ(795, settings.getApplicationDetailMask(TEXT("app")));
+    setOdd(TEXT("TextOutput"), TEXT("C:\\a.log"));
+    WCHAR path[16];
+    ASSERT_TRUE(settings.getOutputPath(1, path, sizeof path));
+    EXPECT_EQ("C:\\a.log", U8(path));
+}
+
 TEST(ApplicationName, FromExecutablePath) {
     struct {
         const char* path;

@@ -25,12 +25,25 @@ struct EditRow {
     const char* record = nullptr;
 };
 
-CZYNWCharString S(const char* utf8) { return utf8 ? CZYNWCharString(W(utf8).c_str()) : CZYNWCharString(); }
-
 // A valid string of length 0: its first element is 0.
 CZYNWCharString validEmpty() {
     CZYNWCharString s(TEXT("x"));
     s.elementAt(0) = 0;
+    return s;
+}
+
+// Stands for a valid string of length 0 in the tables.
+const char kLength0[] = "<length 0>";
+
+CZYNWCharString S(const char* utf8) {
+    if (utf8 == kLength0) return validEmpty();
+    return utf8 ? CZYNWCharString(W(utf8).c_str()) : CZYNWCharString();
+}
+
+// The text held in ulCount elements (slack after the terminator).
+CZYNWCharString held(const char* utf8, ULONG ulCount) {
+    CZYNWCharString s = S(utf8);
+    s.resize(ulCount);
     return s;
 }
 
@@ -87,6 +100,47 @@ protected:
 };
 
 const char* const kPastStart = "( ulStartPos ). start position is past the end of the string";
+const char* const kImpossible =
+    "( ulOccurrance ). value is impossible since it is larger than the length of this string";
+const char* const kNotEnough =
+    "( ulOccurrance ). there aren't enough strings to accommodate ulOccurrance";
+const char* const kNoText = "( subString ). must contain a string";
+
+Edit cut(const char* sub, ULONG n, int mode, bool exclude) {
+    return [=](CZYNWCharString& s) {
+        return s.cutAtDelimiter(S(sub), n, static_cast<ParseMode>(mode), exclude);
+    };
+}
+Edit remove(const char* sub, ULONG n, int mode) {
+    return [=](CZYNWCharString& s) { return s.remove(S(sub), n, static_cast<subStringMode>(mode)); };
+}
+Edit insert(const char* what, ULONG pos) {
+    return [=](CZYNWCharString& s) { return s.insert(S(what), pos); };
+}
+Edit replace(const char* from, const char* to, ULONG n, int mode) {
+    return [=](CZYNWCharString& s) {
+        return s.replace(S(from), S(to), n, static_cast<subStringMode>(mode));
+    };
+}
+Edit between(const char* a, ULONG na, const char* b, ULONG nb, bool i1, bool i2) {
+    return into([=](const CZYNWCharString& s, CZYNWCharString& out) {
+        return s.extractBetween(out, S(a), na, S(b), nb, i1, i2);
+    });
+}
+Edit token(const char* delimiter, ULONG n, int mode, DWORD where = 0, DWORD chars = 0) {
+    return into([=](const CZYNWCharString& s, CZYNWCharString& out) {
+        return s.parse(out, S(delimiter), n, static_cast<ParseMode>(mode), where, chars);
+    });
+}
+// parseToList as an edit: the string becomes the first token, if any.
+Edit firstOfList(const char* delimiter, int mode) {
+    return [=](CZYNWCharString& s) {
+        CZYNDblList<CZYNObjNode<CZYNWCharString>> list;
+        const bool result = s.parseToList(list, S(delimiter), static_cast<ParseMode>(mode), 0, 0);
+        if (list.getCount() > 0) s = *list.getObjectAt(0);
+        return result;
+    };
+}
 
 }  // namespace
 
@@ -154,17 +208,14 @@ TEST_F(WCharStringEditTest, CutAndExtractRanges) {
     CZYNWCharString out(TEXT("untouched"));
     EXPECT_FALSE(S("abc").extractRange(out, 3, 3, true, false));
     EXPECT_FALSE(S("abc").extractRange(out, 9, 9, false, false));
+    EXPECT_FALSE(CZYNWCharString().extractRange(out, 0, 0, false, false)) << "the empty state has no 0";
     EXPECT_EQ("untouched", U8(out.getText()));
-    EXPECT_EQ(2u, logLinesWith("\"Index out of array bounds\" <zyn_wchar_string.cpp, ").size());
-    EXPECT_EQ(2u, logLinesWith("\"An unhandled exception occurred\" ").size());
+    EXPECT_EQ(3u, logLinesWith("\"Index out of array bounds\" <zyn_buffer.h, 1299> ").size())
+        << "the element check's record";
+    EXPECT_EQ(3u, logLinesWith("\"An unhandled exception occurred\" ").size());
 }
 
 TEST_F(WCharStringEditTest, ExtractBetween) {
-    auto between = [](const char* a, ULONG na, const char* b, ULONG nb, bool i1, bool i2) {
-        return into([=](const CZYNWCharString& s, CZYNWCharString& out) {
-            return s.extractBetween(out, S(a), na, S(b), nb, i1, i2);
-        });
-    };
     const char* cmd = "run <C:\\Tools\\x.msc> now";
     run({
         {"between", cmd, between("<", 1, ">", 1, false, false), true, "C:\\Tools\\x.msc"},
@@ -184,24 +235,19 @@ TEST_F(WCharStringEditTest, ExtractBetween) {
         {"end before start", "a>b<c", between("<", 1, ">", 1, false, false), false, "untouched"},
         {"end inside the start delimiter", "x<>y", between("<>", 1, ">", 1, true, false), false, "untouched"},
         {"no end delimiter", "a<b", between("<", 1, ">", 1, false, false), false, "untouched"},
-        {"a delimiter without text", "a<b>", between("", 1, ">", 1, false, false), false, "untouched"},
+        {"an empty-state delimiter", "a<b>", between(nullptr, 1, ">", 1, false, false), false,
+         "untouched"},
     });
-    // Occurrence 0 is find's record, which find itself handles.
+    // Find's records, which find itself handles.
     run({{"occurrence 0", cmd, between("<", 0, ">", 1, false, false), false, "untouched",
+          "( ulOccurrance ). value must be greater than 0"},
+         {"the end delimiter is looked for when the start one is missing", "abc",
+          between("<", 1, ">", 0, false, false), false, "untouched",
           "( ulOccurrance ). value must be greater than 0"}},
         0);
-    CZYNWCharString out;
-    EXPECT_FALSE(S("x<y>").extractBetween(out, validEmpty(), 1, S(">"), 1, false, false));
 }
 
 TEST_F(WCharStringEditTest, RemoveAndInsert) {
-    auto remove = [](const char* sub, ULONG n, int mode) {
-        return [=](CZYNWCharString& s) { return s.remove(S(sub), n, static_cast<subStringMode>(mode)); };
-    };
-    auto insert = [](const char* what, ULONG pos) {
-        return [=](CZYNWCharString& s) { return s.insert(S(what), pos); };
-    };
-    const char* kNotEnough = "( ulOccurrance ). there aren't enough strings to accommodate ulOccurrance";
     run({
         {"remove all", "xabyabz", remove("ab", 0, ssmAll), true, "xyz"},
         {"remove the second", "xabyabz", remove("ab", 2, ssmOccur), true, "xabyz"},
@@ -216,7 +262,7 @@ TEST_F(WCharStringEditTest, RemoveAndInsert) {
          "( ulOccurrance ). ssmNum mode requires ulOccurrance to be greater than 0"},
         {"mode 3", "xab", remove("ab", 1, 3), false, "xab", "( subStringMode ). invalid mode"},
         {"absent: no record, mode not examined", "xab", remove("q", 1, 3), false, "xab"},
-        {"nothing to remove", "xab", [](auto& s) { return s.remove(validEmpty(), 1, ssmAll); }, false, "xab"},
+        {"an empty-state string does not occur", "xab", remove(nullptr, 1, ssmAll), false, "xab"},
         {"the string from itself", "xab", [](auto& s) { return s.remove(s, 1, ssmAll); }, true, nullptr},
 
         {"insert at 0", "abc", insert("XY", 0), true, "XYabc"},
@@ -227,6 +273,8 @@ TEST_F(WCharStringEditTest, RemoveAndInsert) {
         {"insert an invalid string", "abc", insert(nullptr, 1), false, "abc",
          "( string ). can't insert an invalid string"},
         {"into the empty state at 0", nullptr, insert("XY", 0), true, "XY"},
+        {"length 0 into the empty state: a text of length 0", nullptr, insert(kLength0, 0), true, ""},
+        {"length 0 into a text", "ab", insert(kLength0, 1), true, "ab"},
         {"into the empty state at 1: no record", nullptr, insert("XY", 1), false, nullptr},
         {"the string into itself", "ab", [](auto& s) { return s.insert(s, 1); }, true, "aabb"},
         {"the largest position", "ab", insert("x", ~0u), false, "ab",
@@ -235,15 +283,15 @@ TEST_F(WCharStringEditTest, RemoveAndInsert) {
 }
 
 TEST_F(WCharStringEditTest, Replace) {
-    auto replace = [](const char* from, const char* to, ULONG n, int mode) {
-        return [=](CZYNWCharString& s) {
-            return s.replace(S(from), S(to), n, static_cast<subStringMode>(mode));
-        };
-    };
     run(
         {
             {"a longer text that holds the old one", "aXa", replace("a", "aa", 0, ssmAll), true, "aaXaa"},
             {"delete by an empty-state string", "abcb", replace("b", nullptr, 0, ssmAll), true, "ac"},
+            {"delete everything: the empty state", "bb", replace("b", nullptr, 0, ssmAll), true,
+             nullptr},
+            {"everything by length 0: a text of length 0", "bb", replace("b", kLength0, 0, ssmAll),
+             true, ""},
+            {"the whole text by length 0", "ab", replace("ab", kLength0, 1, ssmOccur), true, ""},
             {"only the second", "a-a-a", replace("a", "b", 2, ssmOccur), true, "a-b-a"},
             {"the first two", "a-a-a", replace("a", "bab", 2, ssmNum), true, "bab-bab-a"},
             {"a shorter text inside the old one", "aaXaa", replace("aa", "a", 0, ssmAll), true, "aXa"},
@@ -321,11 +369,6 @@ TEST_F(WCharStringEditTest, Trim) {
 }
 
 TEST_F(WCharStringEditTest, Delimiters) {
-    auto cut = [](const char* sub, ULONG n, int mode, bool exclude) {
-        return [=](CZYNWCharString& s) {
-            return s.cutAtDelimiter(S(sub), n, static_cast<ParseMode>(mode), exclude);
-        };
-    };
     auto beyond = [](const char* sub, ULONG n, ParseMode mode, bool include) {
         return into([=](const CZYNWCharString& s, CZYNWCharString& out) {
             return s.extractBeyond(out, S(sub), n, mode, include);
@@ -351,8 +394,8 @@ TEST_F(WCharStringEditTest, Delimiters) {
         {"after a delimiter at the very end", "a\\", beyond("\\", 1, pmFromEnd, false), true, nullptr},
         {"no delimiter", "abc", beyond("\\", 1, pmFromEnd, false), false, "untouched"},
         {"no fourth delimiter", path, beyond("\\", 4, pmFromStart, true), false, "untouched"},
-        {"a delimiter without text", path, beyond("", 1, pmFromStart, true), false, "untouched",
-         "( subString ). must contain a string"},
+        {"a delimiter without text", path, beyond(kLength0, 1, pmFromStart, true), false, "untouched",
+         kNoText},
         {"mode 3", path, beyond("\\", 1, static_cast<ParseMode>(3), true), false, "untouched",
          "( parseMode ). invalid parse mode"},
     });
@@ -379,11 +422,6 @@ TEST_F(WCharStringEditTest, Delimiters) {
 }
 
 TEST_F(WCharStringEditTest, Parse) {
-    auto token = [](const char* delimiter, ULONG n, ParseMode mode, DWORD where = 0, DWORD chars = 0) {
-        return into([=](const CZYNWCharString& s, CZYNWCharString& out) {
-            return s.parse(out, S(delimiter), n, mode, where, chars);
-        });
-    };
     run({
         {"token 1", "x;y;z", token(";", 1, pmFromStart), true, "x"},
         {"token 2", "x;y;z", token(";", 2, pmFromStart), true, "y"},
@@ -398,7 +436,6 @@ TEST_F(WCharStringEditTest, Parse) {
         {"inside the first pair", "%A%\\%B%", token("%", 1, pmFromEnd), true, "A"},
         {"between the pairs", "%A%\\%B%", token("%", 2, pmFromEnd), true, "\\"},
         {"no closing delimiter", "%A%\\%B", token("%", 3, pmFromEnd), false, "untouched"},
-        {"a lone delimiter encloses nothing", "%", token("%", 1, pmFromEnd), false, "untouched"},
         {"no delimiter encloses nothing", "xyz", token("%", 1, pmFromEnd), false, "untouched"},
         {"mode 3", "x;y", token(";", 1, static_cast<ParseMode>(3)), false, "untouched"},
         {"overlapping delimiters enclose nothing", "a;;;b", token(";;", 2, pmFromStart), false, "untouched"},
@@ -407,6 +444,82 @@ TEST_F(WCharStringEditTest, Parse) {
         {"into the string itself", "x;y;z", [](auto& s) { return s.parse(s, S(";"), 2, pmFromStart, 0, 0); },
          true, "y"},
     });
+    // The search for the closing delimiter logs a number past the length of
+    // the text (find's own record).
+    run({
+            {"a lone delimiter encloses nothing", "%", token("%", 1, pmFromEnd), false, "untouched",
+             kImpossible},
+            {"no third pair in a tight text", "%A%", token("%", 3, pmFromEnd), false, "untouched",
+             kImpossible},
+        },
+        0);
+}
+
+// A valid substring of length 0 stands at every index from the start (as
+// many times as the text is long) and never from the end. Refused only where
+// it would make every replacement create the next occurrence.
+TEST_F(WCharStringEditTest, ATextOfLength0StandsAtEveryIndexFromTheStart) {
+    const char* const z = kLength0;
+    // Records that the search or replace handles itself.
+    run(
+        {
+            {"cut from the start: before index 1", "abc", cut(z, 2, pmFromStart, false), true, "bc"},
+            {"cut after it: the same place", "abc", cut(z, 2, pmFromStart, true), true, "bc"},
+            {"cut from the end: never found", "abc", cut(z, 1, pmFromEnd, false), false, "abc"},
+            {"cut past the length", "abc", cut(z, 4, pmFromStart, false), false, "abc", kImpossible},
+            {"remove all: nothing changes", "abc", remove(z, 0, ssmAll), true, "abc"},
+            {"remove the third: nothing changes", "abc", remove(z, 3, ssmOccur), true, "abc"},
+            {"replace the second: inserted there", "abc", replace(z, "X", 2, ssmOccur), true, "aXbc"},
+            {"replace all of one: the one place", "a", replace(z, "X", 0, ssmAll), true, "Xa"},
+            {"replace the first two: refused", "abc", replace(z, "X", 2, ssmNum), false, "abc",
+             "( oldString ). string is invalid"},
+            {"from a start of length 0 to '>'", "x<y>", between(z, 1, ">", 1, false, false), true, "x<y"},
+            {"from the second index, '>' included", "x<y>", between(z, 2, ">", 1, true, true), true, "<y>"},
+            {"up to an end of length 0: never found", "x<y>", between("<", 1, z, 1, false, false), false,
+             "untouched"},
+        },
+        0);
+    // Records raised inside an operation's catch-all handler, which writes
+    // an unhandled-exception record as well.
+    run({
+        {"remove the fourth: too few", "abc", remove(z, 4, ssmOccur), false, "abc", kNotEnough},
+        {"parse the first token: refused", "x;y", token(z, 1, pmFromStart), false, "untouched", kNoText},
+        {"parse a middle token: refused", "x;y", token(z, 2, pmFromStart), false, "untouched", kNoText},
+        {"parse a pair: refused", "x;y", token(z, 1, pmFromEnd), false, "untouched", kNoText},
+        {"parseToList: parse's refusal", "x;y", firstOfList(z, pmFromStart), false, "x;y", kNoText},
+        {"parse a text of length 0: its one token", z, token(z, 1, pmFromStart), true, ""},
+        {"parseToList of it: the same", z, firstOfList(z, pmFromStart), true, ""},
+    });
+}
+
+// Where insert and trim keep a buffer's slack: insert at either end joins
+// the strings as + does (the part behind brings its whole buffer), and trim
+// keeps the string whole when it removes nothing.
+TEST_F(WCharStringEditTest, ElementCountsOfInsertAndTrim) {
+    auto insertHeld = [](const char* what, ULONG count, ULONG pos) {
+        return [=](CZYNWCharString& s) { return s.insert(held(what, count), pos); };
+    };
+    auto trim = [](DWORD where) { return [=](CZYNWCharString& s) { return s.trim(where, tcSpace); }; };
+    struct {
+        const char* comment;
+        CZYNWCharString s;
+        Edit edit;
+        const char* expected;
+        ULONG count;
+    } rows[] = {
+        {"insert at 0: the text's slack comes along", held("ab", 5), insert("X", 0), "Xab", 6},
+        {"insert at the end: the inserted slack comes along", held("ab", 3), insertHeld("X", 4, 2), "abX", 6},
+        {"insert inside: exactly sized", held("ab", 5), insertHeld("X", 4, 1), "aXb", 4},
+        {"trim that removes nothing: kept whole", held("ab", 5), trim(3), "ab", 5},
+        {"trim of trailing blanks: the kept part is cut out", held("ab ", 6), trim(twTrailing), "ab", 3},
+        {"trim of one character: that character", held("x", 4), trim(3), "x", 2},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.comment);
+        EXPECT_TRUE(row.edit(row.s));
+        EXPECT_EQ(row.expected, U8(row.s.getText()));
+        EXPECT_EQ(row.count, row.s.getCount());
+    }
 }
 
 TEST_F(WCharStringEditTest, ParseToListGivesWhatParseGives) {
@@ -428,6 +541,7 @@ TEST_F(WCharStringEditTest, ParseToListGivesWhatParseGives) {
         {"overlapping delimiters stop the list", "a;;;b", ";;", pmFromStart, 0, 0, {"a"}},
         {"no delimiter", "xyz", ";", pmFromStart, 0, 0, {"xyz"}},
         {"no pair", "xyz", "%", pmFromEnd, 0, 0, {}},
+        {"a text of length 0 is its one token", kLength0, ";", pmFromStart, 0, 0, {kLength0}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.comment);

@@ -14,15 +14,12 @@ static const WCHAR* const OBJECT = TEXT("CZYNDirectory");
 
 namespace {
 
-// The line of the buffer header's element check, which a look at a character
-// outside the name reports.
-const DWORD kBufferIndexLine = 1299;
-
 // The code unit at lIndex of the name's text, checked as the buffer's element
-// access checks it (an index before the start is out of bounds too).
+// access checks it, with the buffer's record (an index before the start is out
+// of bounds too).
 WCHAR unitAt(const CZYNWCharString& szText, LONG lIndex) {
     if (lIndex < 0 || static_cast<ULONG>(lIndex) >= szText.getLength())
-        throw CZYNIndexOutOfBoundsException(zyn::kBufferSource, kBufferIndexLine);
+        throw zyn::elementCheckFailure();
     return szText.getText()[lIndex];
 }
 

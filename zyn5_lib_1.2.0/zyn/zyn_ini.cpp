@@ -32,17 +32,6 @@ const WCHAR kNotFound[] = TEXT("Not Found");
 // once, to leave the section's header in the file.
 const WCHAR kPlaceholderKey[] = TEXT("CZYNIniNewSection");
 
-// The line of the buffer header's element check, which the scan of a
-// NUL-separated list reports when it would read past the buffer.
-const DWORD kBufferIndexLine = 1299;
-
-// The code unit at ulIndex, checked as the buffer's element access checks it.
-WCHAR unitAt(const CZYNBuffer<WCHAR>& buffer, ULONG ulIndex) {
-    if (ulIndex >= buffer.getCount())
-        throw CZYNIndexOutOfBoundsException(zyn::kBufferSource, kBufferIndexLine);
-    return buffer.getBuffer()[ulIndex];
-}
-
 // out = szText. False, with out as it was, when the copy cannot be made (the
 // assignment has written its own record then).
 bool assignText(CZYNWCharString& out, const WCHAR* szText) {
@@ -64,7 +53,7 @@ bool splitEntries(const CZYNBuffer<WCHAR>& buffer, ULONG ulCount, StringList& en
     ULONG ulStart = 0;
     LONG lTag = 0;
     for (ULONG ulPos = 0; ulPos < ulCount; ++ulPos) {
-        if (unitAt(buffer, ulPos) != 0) continue;
+        if (buffer.getAt(ulPos) != 0) continue;
         if (!entries.add(CZYNWCharString(buffer.getBuffer() + ulStart), lTag++)) return false;
         ulStart = ulPos + 1;
     }

@@ -49,14 +49,16 @@ public:
         if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return true;
         // The value may change between the two calls: retry a few times.
         for (int attempt = 0; attempt < 4; ++attempt) {
-            DWORD units = size / sizeof(WCHAR) + 1;
+            // Room for every byte (an odd final byte fills the low half of a
+            // last unit, whose high half stays 0) and a terminator after them.
+            DWORD units = size / sizeof(WCHAR) + size % sizeof(WCHAR) + 1;
             release();
             m_text = new (std::nothrow) WCHAR[units]();
             if (!m_text) return true;
             DWORD got = (units - 1) * sizeof(WCHAR);
             rc = queryValue(name, &type, reinterpret_cast<BYTE*>(m_text), &got);
             if (rc == ERROR_SUCCESS) {
-                m_text[got / sizeof(WCHAR)] = 0;
+                m_text[got / sizeof(WCHAR) + got % sizeof(WCHAR)] = 0;
                 return true;
             }
             if (rc != ERROR_MORE_DATA) {

@@ -209,9 +209,23 @@ CZYNWCharString& CZYNWCharString::operator+=(const CZYNWCharString& other) {
 }
 
 CZYNWCharString CZYNWCharString::operator+(const CZYNWCharString& other) const {
+    return zyn::guard({SOURCE, __LINE__, zyn::Errno}, CZYNWCharString(),
+                      [&] { return concatenated(*this, other); });
+}
+
+CZYNWCharString CZYNWCharString::concatenated(const CZYNWCharString& head,
+                                              const CZYNWCharString& tail) {
+    // A copy of head, then tail appended to it as += appends.
+    if (tail.getLength() == 0) return CZYNWCharString(head);
+    const ULONG ulHead = head.getLength();
+    const ULONG ulTail = tail.m_ulCount;
+    if (ulTail > kMaxCount - ulHead)
+        throw CZYNMemAllocException(TEXT("m_pBuffer"), SOURCE, __LINE__);
+    WCHAR* pText = newStorage(ulHead + ulTail);
+    if (ulHead) std::memcpy(pText, head.m_pBuffer, ulHead * sizeof(WCHAR));
+    std::memcpy(pText + ulHead, tail.m_pBuffer, ulTail * sizeof(WCHAR));
     CZYNWCharString result;
-    result.assignString(*this);
-    result += other;
+    result.adopt(pText, ulHead + ulTail);
     return result;
 }
 

@@ -205,8 +205,8 @@ bool CZYNWCharString::extractRange(CZYNWCharString& out, ULONG ulStartPos, ULONG
                                       TEXT("start position can't be greater than end position - use "
                                            "extractOutside( ) or deleteRange( ) instead"),
                                       SOURCE, __LINE__);
-        if (!isValid()) return false;
         if (ulStartPos != ulEndPos) {
+            if (!isValid()) return false;
             // cutRange keeps the inside when its start lies after its end, so
             // the positions go in swapped, and with them the two flags.
             CZYNWCharString result(*this);
@@ -214,8 +214,9 @@ bool CZYNWCharString::extractRange(CZYNWCharString& out, ULONG ulStartPos, ULONG
             out.takeOver(result);
         } else {
             // One position: it must lie within the text, whether or not its
-            // character is wanted.
-            if (ulStartPos >= getLength()) throw CZYNIndexOutOfBoundsException(SOURCE, __LINE__);
+            // character is wanted; outside it the element check's record is
+            // written (also for the empty state).
+            if (ulStartPos >= getLength()) throw zyn::elementCheckFailure();
             CZYNWCharString result =
                 bIncludeStart || bIncludeEnd ? joined({units(ulStartPos, 1)}) : CZYNWCharString();
             out.takeOver(result);
@@ -228,22 +229,32 @@ bool CZYNWCharString::extractBetween(CZYNWCharString& out, const CZYNWCharString
                                      ULONG ulStartOccurrance, const CZYNWCharString& endDelimiter,
                                      ULONG ulEndOccurrance, bool bIncludeStart, bool bIncludeEnd) const {
     return zyn::guardCatchAll(site(__LINE__), false, [&] {
-        // A delimiter without text is never found.
-        const ULONG ulStartLength = startDelimiter.getLength();
-        const ULONG ulEndLength = endDelimiter.getLength();
-        if (ulStartLength == 0 || ulEndLength == 0) return false;
+        // Both delimiters are looked for (and what either search logs is
+        // written) before either result counts. A start delimiter of length 0
+        // stands at every index from the start; an end delimiter of length 0
+        // is never found, since it is counted from the end.
         ULONG s = 0;
         ULONG e = 0;
-        if (!find(startDelimiter, ulStartOccurrance, pmFromStart, &s)) return false;
-        if (!find(endDelimiter, ulEndOccurrance, pmFromEnd, &e)) return false;
+        const bool bStart = find(startDelimiter, ulStartOccurrance, pmFromStart, &s);
+        const bool bEnd = find(endDelimiter, ulEndOccurrance, pmFromEnd, &e);
+        if (!bStart || !bEnd) return false;
         // The end delimiter must begin after the start delimiter ends;
-        // otherwise there is nothing between them (and the ranges below would
+        // otherwise there is nothing between them (and the range below would
         // cut through a delimiter).
+        const ULONG ulStartLength = startDelimiter.getLength();
+        const ULONG ulEndLength = endDelimiter.getLength();
         if (e < s + ulStartLength) return false;
-        if (bIncludeStart && bIncludeEnd) return extractRange(out, s, e + ulEndLength - 1, true, true);
-        if (bIncludeStart) return extractRange(out, s, e, true, false);
-        if (bIncludeEnd) return extractRange(out, s + ulStartLength - 1, e + ulEndLength - 1, false, true);
-        return extractRange(out, s + ulStartLength - 1, e, false, false);
+        // The text from the start delimiter, or just after it, up to the end
+        // of the end delimiter, or just before it; two neighbouring excluded
+        // delimiters have nothing between them.
+        const ULONG ulFirst = bIncludeStart ? s : s + ulStartLength;
+        const ULONG ulPast = bIncludeEnd ? e + ulEndLength : e;
+        if (ulPast == ulFirst) {
+            CZYNWCharString none;
+            out.takeOver(none);
+            return true;
+        }
+        return extractRange(out, ulFirst, ulPast - 1, true, true);
     });
 }
 
@@ -253,9 +264,7 @@ bool CZYNWCharString::remove(const CZYNWCharString& subString, ULONG ulOccurranc
                              subStringMode subStringMode) {
     return zyn::guardCatchAll(site(__LINE__), false, [&] {
         if (!isValid()) return false;
-        // Removing a string without text would change nothing.
         const ULONG ulSubLength = subString.getLength();
-        if (ulSubLength == 0) return false;
         const ULONG ulCount = getOccurrenceCount(subString);
         if (ulCount == 0) return false;
 
@@ -268,9 +277,10 @@ bool CZYNWCharString::remove(const CZYNWCharString& subString, ULONG ulOccurranc
 
         // Each pass removes the chosen occurrence of the text as the previous
         // pass left it; a pass that finds none (an occurrence that overlapped
-        // one already removed) is skipped.
+        // one already removed) is skipped. A subString of length 0 occurs at
+        // every index, and removing it leaves the text as it is.
         CZYNWCharString work(*this);
-        for (ULONG ulPass = 0; ulPass < ulPasses; ++ulPass) {
+        for (ULONG ulPass = 0; ulSubLength > 0 && ulPass < ulPasses; ++ulPass) {
             ULONG ulPos = 0;
             if (!work.isValid() || !work.find(subString, ulWhich, pmFromStart, &ulPos)) continue;
             const ULONG ulAfter = ulPos + ulSubLength;
@@ -294,11 +304,20 @@ bool CZYNWCharString::insert(const CZYNWCharString& string, ULONG ulPos) {
         if (ulLength < ulPos)
             throw CZYNBadArgException(TEXT("ulPos"), TEXT("position is out of string bounds"), SOURCE,
                                       __LINE__);
-        // Read from both strings before this one changes: string may be this one.
-        CZYNWCharString result =
-            joined({units(0, ulPos), string.units(0, string.getLength()), units(ulPos, ulLength - ulPos)});
-        if (!result.isValid()) return true;  // nothing inserted into nothing
-        takeOver(result);
+        // Both strings are read before this one changes: string may be this
+        // one. At either end the two are joined as + joins them, so the
+        // buffer of the part behind (its slack included) comes along, and a
+        // string of length 0 inserted into the empty state is a text of
+        // length 0. Inside the text the result is exactly sized.
+        if (ulPos == 0 || ulPos == ulLength) {
+            CZYNWCharString result =
+                ulPos == 0 ? concatenated(string, *this) : concatenated(*this, string);
+            takeOver(result);
+        } else {
+            CZYNWCharString result = joined({units(0, ulPos), string.units(0, string.getLength()),
+                                             units(ulPos, ulLength - ulPos)});
+            takeOver(result);
+        }
         return true;
     });
 }
@@ -307,16 +326,23 @@ bool CZYNWCharString::replace(const CZYNWCharString& oldString, const CZYNWCharS
                               ULONG ulOccurrance, subStringMode subStringMode) {
     return zyn::guard<CZYNBadArgException>(site(__LINE__), false, [&] {
         if (!isValid()) return false;
-        // A string without text cannot be searched for.
-        const ULONG ulOldLength = oldString.getLength();
-        if (ulOldLength == 0)
+        if (!oldString.isValid())
             throw CZYNBadArgException(TEXT("oldString"), TEXT("string is invalid"), SOURCE, __LINE__);
         const ULONG ulCount = getOccurrenceCount(oldString);
         if (ulCount == 0) return false;
 
         checkMode(subStringMode, ulOccurrance, ulCount, TEXT("occurrance is out of bounds"));
-        // Replacements to make, 0 for all.
-        const ULONG ulWanted = subStringMode == ssmAll ? 0 : subStringMode == ssmOccur ? 1 : ulOccurrance;
+        // Replacements to make at most.
+        const ULONG ulWanted = subStringMode == ssmAll     ? ulCount
+                               : subStringMode == ssmOccur ? 1
+                                                           : ulOccurrance;
+        // An oldString of length 0 stands at every index: one occurrence is
+        // replaced by inserting newString there, but every replacement would
+        // make a new occurrence of its own, so more than one is refused.
+        const ULONG ulOldLength = oldString.getLength();
+        if (ulOldLength == 0 && ulWanted > 1)
+            throw CZYNBadArgException(TEXT("oldString"), TEXT("string is invalid"), SOURCE,
+                                      __LINE__);
 
         // The occurrences are those of the original text, taken from the
         // start; an occurrence that overlaps one already taken is passed over,
@@ -346,8 +372,12 @@ bool CZYNWCharString::replace(const CZYNWCharString& oldString, const CZYNWCharS
 
         const ULONGLONG ullTotal =
             ULONGLONG(ulLength) - ULONGLONG(ulMade) * ulOldLength + ULONGLONG(ulMade) * ulNewLength;
-        CZYNWCharString result;
         if (ullTotal >= kMaxCount) throw CZYNMemAllocException(TEXT("m_pBuffer"), SOURCE, __LINE__);
+        // A text wholly replaced by a newString of length 0 is a text of
+        // length 0, as inserting newString into the empty state gives; an
+        // empty-state newString deletes it all.
+        CZYNWCharString result =
+            ullTotal == 0 && newString.isValid() ? CZYNWCharString(newString) : CZYNWCharString();
         if (ullTotal > 0) {
             const ULONG ulTotal = static_cast<ULONG>(ullTotal);
             WCHAR* pText = newStorage(ulTotal + 1);
@@ -404,12 +434,13 @@ bool CZYNWCharString::trimCharacters(WCHAR chExtra, CZYNFlags whereFlags, CZYNFl
 }
 
 void CZYNWCharString::trimWith(const CharacterSet& set, bool bLeading, bool bTrailing) {
-    if (!bLeading && !bTrailing) return;
     const ULONG ulLength = getLength();
     ULONG c = 0;  // the first unit not in the set
     while (c < ulLength && set.contains(m_pBuffer[c])) ++c;
     if (c == ulLength) {
-        // Nothing but selected characters: nothing is left.
+        // Nothing but selected characters: nothing is left when either end is
+        // trimmed, and the text stays when neither is.
+        if (!bLeading && !bTrailing) return;
         CZYNWCharString none;
         takeOver(none);
         return;
@@ -424,6 +455,11 @@ void CZYNWCharString::trimWith(const CharacterSet& set, bool bLeading, bool bTra
     ULONG ulTotal = ulHeadEnd + (ulLength - ulTailStart);
     for (ULONG i = c; i <= e; ++i)
         if (!bInside || !set.contains(m_pBuffer[i])) ++ulTotal;
+    // The text neither begins nor ends with a selected character and nothing
+    // inside goes: the string stays as it is, its whole buffer included, since
+    // the kept part is then the whole string. (A text of one character is
+    // kept as that one character, exactly sized.)
+    if (c == 0 && e == ulLength - 1 && c != e && ulTotal == ulLength) return;
 
     WCHAR* pText = newStorage(ulTotal + 1);
     ULONG ulAt = 0;
@@ -483,9 +519,9 @@ bool CZYNWCharString::cutAtDelimiter(const CZYNWCharString& subString, ULONG ulO
                                      ParseMode parseMode, bool bExclude) {
     return zyn::guardCatchAll(site(__LINE__), false, [&] {
         if (!isValid() || !isParseMode(parseMode)) return false;
-        // A delimiter without text is never found.
+        // A subString of length 0 stands at every index from the start, and
+        // never from the end.
         const ULONG ulSubLength = subString.getLength();
-        if (ulSubLength == 0) return false;
         ULONG ulPos = 0;
         if (!find(subString, ulOccurrance, parseMode, &ulPos)) return false;
         // pmFromStart: the string starts at the delimiter, or just after it.
@@ -520,7 +556,10 @@ bool CZYNWCharString::parse(CZYNWCharString& out, const CZYNWCharString& delimit
         if (ulOccurrance == 0)
             throw CZYNBadArgException(TEXT("ulOccurrance"), TEXT("ulOccurrance must be greater than 0"),
                                       SOURCE, __LINE__);
-        if (!isParseMode(parseMode) || delimiter.getLength() == 0) return false;
+        if (!isParseMode(parseMode)) return false;
+        // A delimiter of length 0 stands at every index; the delimiter
+        // operations below refuse it (with their record), except that a text
+        // of length 0 holds none and is its own one token.
         const ULONG b = getOccurrenceCount(delimiter);
 
         CZYNWCharString token;
@@ -529,9 +568,10 @@ bool CZYNWCharString::parse(CZYNWCharString& out, const CZYNWCharString& delimit
             if (ulOccurrance != 1 || parseMode != pmFromStart) return false;
             CZYNWCharString whole(*this);
             token.takeOver(whole);
+        } else if (b < ulOccurrance - 1) {
+            // b delimiters separate b + 1 tokens (and enclose fewer pairs).
+            return false;
         } else if (parseMode == pmFromStart) {
-            // b delimiters separate b + 1 tokens.
-            if (b < ulOccurrance - 1) return false;
             if (ulOccurrance == 1) {
                 if (!extractBeyond(token, delimiter, 1, pmFromStart, false)) return false;
             } else if (ulOccurrance == b + 1) {
@@ -543,8 +583,8 @@ bool CZYNWCharString::parse(CZYNWCharString& out, const CZYNWCharString& delimit
                     return false;
             }
         } else {
-            // Token n lies between delimiters n and n + 1.
-            if (ulOccurrance >= b) return false;
+            // Token n lies between delimiters n and n + 1 (the search for
+            // delimiter n + 1 logs a number past the length of the text).
             ULONG k = 0;
             if (!convertOccurrence(delimiter, ulOccurrance + 1, pmFromStart, &k)) return false;
             if (!extractBetween(token, delimiter, ulOccurrance, delimiter, k, false, false)) return false;
@@ -566,8 +606,18 @@ bool CZYNWCharString::parseToList(CZYNDblList<CZYNObjNode<CZYNWCharString>>& lis
         [&] {
             if (!isValid() || !delimiter.isValid()) return false;
             list.clear();
+            if (!isParseMode(parseMode)) return false;
             const ULONG ulDelimiter = delimiter.getLength();
-            if (!isParseMode(parseMode) || ulDelimiter == 0) return false;
+            const ULONG b = getOccurrenceCount(delimiter);
+            if (b == 0 || ulDelimiter == 0) {
+                // No delimiter in the text, or one of length 0: at most the
+                // one token that parse gives first (the whole text, or its
+                // refusal of such a delimiter, with the record).
+                CZYNWCharString token;
+                if (parse(token, delimiter, 1, parseMode, whereFlags, charFlags))
+                    list.add(token, 0);
+                return list.getCount() > 0;
+            }
 
             const bool bTrim = whereFlags.getFlags() != 0 && charFlags.getFlags() != 0;
             CharacterSet set;
@@ -576,18 +626,13 @@ bool CZYNWCharString::parseToList(CZYNDblList<CZYNObjNode<CZYNWCharString>>& lis
             const bool bTrailing = bTrim && whereFlags.hasFlags(twTrailing);
             auto addToken = [&](ULONG ulStart, ULONG ulEnd, LONG lTag) {
                 CZYNWCharString token = joined({units(ulStart, ulEnd - ulStart)});
-                if (token.isValid()) token.trimWith(set, bLeading, bTrailing);
+                if (bTrim && token.isValid()) token.trimWith(set, bLeading, bTrailing);
                 if (list.add(token, lTag)) return true;
                 list.clear();
                 return false;
             };
 
             const ULONG ulLength = getLength();
-            const ULONG b = getOccurrenceCount(delimiter);
-            if (b == 0) {
-                if (parseMode == pmFromStart) addToken(0, ulLength, 0);
-                return list.getCount() > 0;
-            }
             // Every occurrence, overlapping ones included, as find numbers them.
             CZYNBuffer<ULONG> positions(b);
             ULONG ulFound = 0;

@@ -31,6 +31,16 @@ namespace zyn {
 // The source file that records raised by the buffer template carry.
 inline constexpr const WCHAR* kBufferSource = TEXT("zyn_buffer.h");
 
+// The line that the element check's record carries, wherever an index is
+// checked as getAt and elementAt check it (also by code that reads a text
+// directly and reports a position outside it as the buffer would).
+inline constexpr DWORD kElementCheckLine = 1299;
+
+// The element check's record: "Index out of array bounds", written when built.
+inline CZYNIndexOutOfBoundsException elementCheckFailure() {
+    return CZYNIndexOutOfBoundsException(kBufferSource, kElementCheckLine);
+}
+
 // Allocation fault injection, for tests only: after failNthAllocation(n) with
 // n > 0, the n-th allocation made by the buffer and list templates on this
 // thread fails as if memory had run out (1 = the next one); 0 switches it off.
@@ -183,9 +193,9 @@ public:
 
     // The element at ulIndex; an index not below the count throws
     // CZYNIndexOutOfBoundsException ("Index out of array bounds").
-    T getAt(ULONG ulIndex) const { return m_pBuffer[checkedIndex(ulIndex, __LINE__)]; }
-    T& elementAt(ULONG ulIndex) { return m_pBuffer[checkedIndex(ulIndex, __LINE__)]; }
-    const T& elementAt(ULONG ulIndex) const { return m_pBuffer[checkedIndex(ulIndex, __LINE__)]; }
+    T getAt(ULONG ulIndex) const { return m_pBuffer[checkedIndex(ulIndex)]; }
+    T& elementAt(ULONG ulIndex) { return m_pBuffer[checkedIndex(ulIndex)]; }
+    const T& elementAt(ULONG ulIndex) const { return m_pBuffer[checkedIndex(ulIndex)]; }
 
     // The other buffer's elements after this buffer's own. Appending a buffer
     // to itself doubles it.
@@ -285,8 +295,8 @@ protected:
     ULONG m_ulCount;   // number of elements allocated; 0 when nothing is
 
 private:
-    ULONG checkedIndex(ULONG ulIndex, DWORD line) const {
-        if (ulIndex >= m_ulCount) throw CZYNIndexOutOfBoundsException(zyn::kBufferSource, line);
+    ULONG checkedIndex(ULONG ulIndex) const {
+        if (ulIndex >= m_ulCount) throw zyn::elementCheckFailure();
         return ulIndex;
     }
 

@@ -185,25 +185,36 @@ public:
     // out = the text from ulStartPos to ulEndPos, each end included when its
     // flag says so; ulEndPos must not be below ulStartPos, and both must lie
     // within the text. Equal positions: the one character when either flag
-    // is set, else the empty state.
+    // is set, else the empty state; a position outside the text writes the
+    // buffer's element-check record.
     bool extractRange(CZYNWCharString& out, ULONG ulStartPos, ULONG ulEndPos, bool bIncludeStart,
                       bool bIncludeEnd) const;
     // out = the text between the ulStartOccurrance-th startDelimiter counted
     // from the start and the ulEndOccurrance-th endDelimiter counted from the
     // end, with either delimiter included when its flag says so. False when
     // either is missing or the end delimiter does not follow the start one.
+    // A startDelimiter of length 0 stands at every index from the start; an
+    // endDelimiter of length 0 is never found.
     bool extractBetween(CZYNWCharString& out, const CZYNWCharString& startDelimiter,
                         ULONG ulStartOccurrance, const CZYNWCharString& endDelimiter,
                         ULONG ulEndOccurrance, bool bIncludeStart, bool bIncludeEnd) const;
     // Removes every occurrence (ssmAll), occurrence ulOccurrance (ssmOccur)
     // or the first ulOccurrance occurrences (ssmNum) of subString. False when
-    // it does not occur.
+    // it does not occur. A subString of length 0 occurs at every index and
+    // removing it leaves the text as it is.
     bool remove(const CZYNWCharString& subString, ULONG ulOccurrance, subStringMode subStringMode);
-    // Inserts string before index ulPos (ulPos = length appends).
+    // Inserts string before index ulPos (ulPos = length appends). At 0 this
+    // string's whole buffer, slack included, follows string's text; at the
+    // end string's whole buffer follows this text; inside, the result is
+    // exactly sized. A string of length 0 inserted into the empty state gives
+    // a text of length 0.
     bool insert(const CZYNWCharString& string, ULONG ulPos);
     // Replaces occurrences of oldString, chosen as remove chooses them, by
-    // newString (an empty-state newString deletes them). Replacements are
-    // never searched again. False when oldString does not occur.
+    // newString (an empty-state newString deletes them; one of length 0 leaves
+    // a text of length 0 where everything is replaced). Replacements are never
+    // searched again. False when oldString does not occur. An oldString of
+    // length 0 stands at every index: replacing one occurrence inserts
+    // newString there; more than one is refused as a bad argument.
     bool replace(const CZYNWCharString& oldString, const CZYNWCharString& newString,
                  ULONG ulOccurrance, subStringMode subStringMode);
     // Overwrites with zeros the trailing run (twTrailing) and removes the
@@ -213,7 +224,8 @@ public:
     // Removes the characters charFlags selects: twLeading the leading run,
     // twTrailing the trailing run, both bits also every one inside. A text
     // made only of such characters becomes the empty state. No where-flags or
-    // no characters: nothing changes.
+    // no characters: nothing changes. When nothing is removed the string keeps
+    // its buffer, slack included; otherwise the result is exactly sized.
     bool trim(CZYNFlags whereFlags, CZYNFlags charFlags);
     // *pulPos = the first (pmFromStart) or last (pmFromEnd) index whose code
     // unit charFlags does not select. False when there is none.
@@ -225,7 +237,8 @@ public:
     // pmFromStart: drops the text before the ulOccurrance-th subString (and
     // the delimiter itself with bExclude). pmFromEnd: drops the text after
     // the ulOccurrance-th subString counted from the end (and the delimiter
-    // with bExclude).
+    // with bExclude). A subString of length 0 stands at every index from the
+    // start, and never from the end.
     bool cutAtDelimiter(const CZYNWCharString& subString, ULONG ulOccurrance, ParseMode parseMode,
                         bool bExclude);
     // pmFromStart: out = the text before the ulOccurrance-th subString.
@@ -237,14 +250,17 @@ public:
     // charFlags). pmFromStart: the tokens the delimiters separate (b
     // delimiters make b + 1 tokens; none makes the whole text token 1).
     // pmFromEnd: the text between delimiter ulOccurrance and the next one.
-    // An empty token (two adjacent delimiters) succeeds as the empty state.
+    // An empty token (two adjacent delimiters) succeeds as the empty state. A
+    // delimiter of length 0 is refused with a bad-argument record, except in
+    // a text of length 0, which is its own one token.
     bool parse(CZYNWCharString& out, const CZYNWCharString& delimiter, ULONG ulOccurrance,
                ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
     // Every token parse gives, in order, with its 0-based index as tag;
     // pmFromEnd takes the text inside each pair of delimiters. True when the
     // list is not empty. The list is cleared first (left alone when this
     // string or the delimiter is in the empty state) and left empty when it
-    // cannot be filled.
+    // cannot be filled. A delimiter of length 0 is refused as parse refuses
+    // it.
     bool parseToList(CZYNDblList<CZYNObjNode<CZYNWCharString>>& list, const CZYNWCharString& delimiter,
                      ParseMode parseMode, CZYNFlags whereFlags, CZYNFlags charFlags) const;
     // Replaces every %NAME% whose environment variable has a value by that
@@ -263,6 +279,11 @@ private:
     // The numeric constructors' formatters.
     bool formatNumber(ULONG ulValue, NumberSystem asNumberSystem, WORD usWidth, bool bPrefix);
     bool formatDecimal(LONG lValue);
+    // head + tail, throwing the library's exceptions when memory runs out: a
+    // copy of head (slack included), then, unless tail's text is empty,
+    // tail's whole buffer (terminator and slack) in place of head's
+    // terminator and slack.
+    static CZYNWCharString concatenated(const CZYNWCharString& head, const CZYNWCharString& tail);
     // Whether subString's subLength units equal this string's at ulIndex.
     bool matchesAt(ULONG ulIndex, const CZYNWCharString& subString, ULONG ulSubLength) const;
 
