@@ -6,14 +6,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "child_process.h"
 
 namespace {
 
@@ -408,37 +407,81 @@ TEST_F(FilesTest, ExclusiveOpensExcludeEachOtherAcrossThreads) {
     EXPECT_EQ(0, otherErrors.load());
 }
 
-#ifndef _WIN32
-// Native only: Windows keeps share modes between processes in its kernel,
-// and showing that under Wine would need a second program. The stand-in
-// stands in for the common case with a whole-file lock: a handle that shares
-// neither reading nor writing keeps other processes' data access out.
-TEST_F(FilesTest, ExclusiveHandleKeepsOtherProcessesOut) {
-    writeBytes(fsPath("p.txt"), "x");
-    const wstr path = winPath("p.txt");
-    auto openInChild = [&](DWORD share) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
-            _exit(h != INVALID_HANDLE_VALUE ? 0 : static_cast<int>(GetLastError()));
+// Tries the opens (or, for the access "delete", deletions) that the arguments
+// name, three per try: path, access, share mode. Writes the error of each
+// (0 when it succeeded) to the file named first, one per line.
+HBC_CHILD_ROUTINE(tryOpensInOtherProcess) {
+    std::string results;
+    for (size_t i = 1; i + 2 < args.size(); i += 3) {
+        const wstr path = W(args[i]);
+        DWORD error = 0;
+        if (args[i + 1] == "delete") {
+            if (!DeleteFileW(path.c_str())) error = GetLastError();
+        } else {
+            HANDLE h = CreateFileW(path.c_str(), std::stoul(args[i + 1]), std::stoul(args[i + 2]),
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE) error = GetLastError();
+            CloseHandle(h);
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    {
-        Handle exclusive(open("p.txt", GENERIC_WRITE, 0, OPEN_EXISTING));
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, openInChild(kShareRW));
+        results += std::to_string(error) + "\n";
     }
-    {
-        Handle shared(open("p.txt", GENERIC_WRITE, kShareRW, OPEN_EXISTING));
-        EXPECT_EQ(0, openInChild(kShareRW));
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, openInChild(0));
-    }
-    EXPECT_EQ(0, openInChild(0));
+    Handle out(CreateFileW(W(args[0]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                           nullptr));
+    return writeText(out.get(), results) ? 0 : 1;
 }
-#endif
+
+// Share modes hold between processes as between the handles of one: this
+// process holds a handle on each file, another process then opens or deletes
+// it. The log writer appends sharing only reading; readers share writing.
+TEST_F(FilesTest, ShareModesHoldBetweenProcesses) {
+    const DWORD R = GENERIC_READ, W = GENERIC_WRITE, A = FILE_APPEND_DATA,
+                SR = FILE_SHARE_READ, kNoHandle = kSentinel, kDelete = kSentinel;
+    struct Row {
+        const char* comment;
+        DWORD access1, share1;  // this process's handle
+        DWORD access2, share2;  // the other process's open, or kDelete
+        DWORD error;
+    } rows[] = {
+        {"a reader that shares writing beside the log writer", A, SR, R, kShareRW, 0},
+        {"the log writer beside such a reader", R, kShareRW, A, SR, 0},
+        {"two log writers", A, SR, A, SR, ERROR_SHARING_VIOLATION},
+        {"a reader that will not share writing", R, SR, A, SR, ERROR_SHARING_VIOLATION},
+        {"the writer keeps out that reader", A, SR, R, SR, ERROR_SHARING_VIOLATION},
+        {"an exclusive handle", W, 0, R, kShareRW, ERROR_SHARING_VIOLATION},
+        {"a shared writer and a shared reader", W, kShareRW, R, kShareRW, 0},
+        {"a shared writer and an exclusive reader", W, kShareRW, R, 0, ERROR_SHARING_VIOLATION},
+        {"attributes only are never refused", W, 0, 0, 0, 0},
+        {"nothing open: an exclusive open", kNoHandle, 0, R, 0, 0},
+        {"deleting past a handle without delete sharing", R, kShareRW, kDelete, 0,
+         ERROR_SHARING_VIOLATION},
+        {"deleting past one with it", R, kShareAll, kDelete, 0, 0},
+    };
+    std::vector<std::unique_ptr<Handle>> held;
+    std::vector<std::string> args = {U8(winPath("results.txt"))};
+    for (const Row& r : rows) {
+        std::string name = "p" + std::to_string(held.size()) + ".txt";
+        writeBytes(fsPath(name), "x");
+        held.push_back(std::make_unique<Handle>(
+            r.access1 == kNoHandle ? INVALID_HANDLE_VALUE
+                                   : open(name, r.access1, r.share1, OPEN_EXISTING)));
+        ASSERT_EQ(r.access1 != kNoHandle, held.back()->valid()) << r.comment;
+        args.push_back(U8(winPath(name)));
+        args.push_back(r.access2 == kDelete ? "delete" : std::to_string(r.access2));
+        args.push_back(std::to_string(r.share2));
+    }
+    ASSERT_EQ(0, ChildProcess("tryOpensInOtherProcess", args).wait());
+    std::istringstream results(contents("results.txt"));
+    for (size_t i = 0; i < held.size(); ++i) {
+        SCOPED_TRACE(rows[i].comment);
+        DWORD error = kSentinel;
+        results >> error;
+        EXPECT_EQ(rows[i].error, error);
+    }
+    // The deleted file's name goes at the latest with the last handle.
+    const std::string last = "p" + std::to_string(held.size() - 1) + ".txt";
+    held.clear();
+    EXPECT_FALSE(std::filesystem::exists(fsPath(last)));
+}
 
 TEST_F(FilesTest, ClosedAndNullHandlesAreRefused) {
     HANDLE stale = open("c.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
