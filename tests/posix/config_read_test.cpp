@@ -67,9 +67,13 @@ TEST(ConfigurationReads, NeverMeetAChangeOfTheEnvironment) {
         }
     });
     for (int i = 0; i < 300; ++i) {
-        // Every setting is read again: the drive folders at the next path.
+        // Every setting is read again: the drive folders at the next path,
+        // the version at the next version query.
         w32p::testing::resetConfiguration();
         GetFileAttributesW(TEXT("C:\\"));
+        OSVERSIONINFOW version = {};
+        version.dwOSVersionInfoSize = sizeof version;
+        GetVersionExW(&version);
     }
     done = true;
     writer.join();

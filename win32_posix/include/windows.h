@@ -15,7 +15,8 @@
  *   error        GetLastError SetLastError
  *   registry     RegOpenKeyExW RegCreateKeyExW RegCloseKey RegQueryValueExW
  *                RegSetValueExW RegDeleteValueW RegDeleteKeyW RegDeleteTreeW
- *   module       GetModuleFileNameW
+ *   module       GetModuleFileNameW LoadLibraryW GetProcAddress FreeLibrary
+ *   version      GetVersionExW
  *   files        CreateFileW SetFilePointer WriteFile ReadFile GetFileSize
  *                CloseHandle CreateDirectoryW RemoveDirectoryW DeleteFileW
  *                GetFileAttributesW FindFirstFileW FindNextFileW FindClose

@@ -25,8 +25,9 @@ DWORD setLastErrorFromErrno();
 // lock held (environment.cpp).
 std::string configValue(const char* name);
 
-// Resets cached configuration (drive folders).
+// Reset cached configuration: the drive folders, the reported version.
 void resetPathConfiguration();
+void resetVersionConfiguration();
 
 }  // namespace w32p
 
