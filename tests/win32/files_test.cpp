@@ -212,12 +212,13 @@ TEST_F(FilesTest, SetFilePointerLimitsAndTheHighPart) {
     EXPECT_EQ(0u, GetLastError());
     // Windows documents that without a high part a position past 4 GB fails
     // and the pointer stays; Wine moves there and returns the low part.
-    const bool kWineMovesPast4GB = runningUnderWine();
+    const char* const kPast4GB =
+        "SetFilePointer past 4 GB without a high part: Windows fails and stays, Wine moves there";
     DWORD result = SetFilePointer(h.get(), 1, nullptr, FILE_CURRENT);
     DWORD now = SetFilePointer(h.get(), 0, &high, FILE_CURRENT);
-    EXPECT_EQ(kWineMovesPast4GB ? 0u : INVALID_SET_FILE_POINTER, result);
-    EXPECT_EQ(kWineMovesPast4GB ? 0u : 0xFFFFFFFFu, now);
-    EXPECT_EQ(kWineMovesPast4GB ? 1 : 0, high);
+    EXPECT_EQ(expectOnHost<DWORD>(kPast4GB, INVALID_SET_FILE_POINTER, 0), result);
+    EXPECT_EQ(expectOnHost<DWORD>(kPast4GB, 0xFFFFFFFF, 0), now);
+    EXPECT_EQ(expectOnHost<LONG>(kPast4GB, 0, 1), high);
     high = 1;
     EXPECT_EQ(16u, SetFilePointer(h.get(), 16, &high, FILE_BEGIN));
     EXPECT_EQ(1, high);
@@ -287,10 +288,11 @@ std::string record(int thread, int n) {
 // whole and in its thread's order.
 TEST_F(FilesTest, ConcurrentAppendsKeepEveryRecordWhole) {
     // Wine appends by looking up the end and then writing there, so records
-    // written at the same moment overwrite each other; Windows (and the
-    // stand-in, with O_APPEND) append atomically. Under Wine only the order
-    // of the records that survive is checked.
-    const bool kWineTearsConcurrentAppends = runningUnderWine();
+    // written at the same moment can overwrite each other; Windows (and the
+    // stand-in, with O_APPEND) append atomically. Under Wine most records
+    // survive whole (at least half, in every run seen), in order.
+    const char* const kTorn = "concurrent appends: Windows appends each record whole; Wine can "
+                              "overwrite records written at the same moment";
     const int kThreads = 8, kRecords = 150;
     for (bool perRecord : {true, false}) {
         SCOPED_TRACE(perRecord ? "a handle per record" : "one shared handle");
@@ -332,10 +334,9 @@ TEST_F(FilesTest, ConcurrentAppendsKeepEveryRecordWhole) {
             EXPECT_LT(last[t], n) << "out of order: " << line;
             last[t] = n;
         }
-        if (!kWineTearsConcurrentAppends) {
-            EXPECT_EQ(kThreads * kRecords, whole);
-            EXPECT_EQ(0, damaged);
-        }
+        const int total = kThreads * kRecords;
+        EXPECT_GE(whole, expectOnHost(kTorn, total, total / 2));
+        EXPECT_LE(damaged, expectOnHost(kTorn, 0, total - whole));
     }
 }
 
@@ -516,20 +517,26 @@ TEST_F(FilesTest, ReadOnlyFilesRefuseWritingAndDeletion) {
     EXPECT_TRUE(Handle(open("ro.txt", GENERIC_READ, kShareAll, OPEN_EXISTING)).valid());
     // Wine running as root opens (and truncates) read-only files for writing,
     // since root passes the Unix permission check (win32-behaviour.md 7.26);
-    // Windows refuses with ERROR_ACCESS_DENIED.
-    const bool kWineAsRootWritesReadOnlyFiles = runningUnderWine();
-    if (!kWineAsRootWritesReadOnlyFiles) {
-        const DWORD dispositions[] = {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING};
-        for (DWORD disposition : dispositions) {
-            for (DWORD access : {DWORD(GENERIC_WRITE), DWORD(FILE_APPEND_DATA)}) {
-                SCOPED_TRACE(std::to_string(disposition) + " " + std::to_string(access));
-                SetLastError(kSentinel);
-                EXPECT_FALSE(Handle(open("ro.txt", access, kShareAll, disposition)).valid());
+    // Windows refuses with ERROR_ACCESS_DENIED. Wine's user is the Unix one.
+    WCHAR user[64] = {};
+    GetEnvironmentVariableW(TEXT("USERNAME"), user, 64);
+    const bool wineWrites = U8(user) == "root";
+    const char* const kReadOnly = "read-only files: Windows refuses to write them; Wine running "
+                                  "as root opens and truncates them";
+    const DWORD dispositions[] = {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING};
+    for (DWORD disposition : dispositions) {
+        for (DWORD access : {DWORD(GENERIC_WRITE), DWORD(FILE_APPEND_DATA)}) {
+            SCOPED_TRACE(std::to_string(disposition) + " " + std::to_string(access));
+            SetLastError(kSentinel);
+            Handle h(open("ro.txt", access, kShareAll, disposition));
+            EXPECT_EQ(expectOnHost(kReadOnly, false, wineWrites), h.valid());
+            if (!h.valid()) {
                 EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
             }
         }
-        EXPECT_EQ("kept", contents("ro.txt"));
     }
+    EXPECT_EQ(expectOnHost<std::string>(kReadOnly, "kept", wineWrites ? "" : "kept"),
+              contents("ro.txt"));
     SetLastError(kSentinel);
     EXPECT_FALSE(DeleteFileW(winPath("ro.txt").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
