@@ -174,7 +174,7 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
         if (handle) ::dlclose(handle);
         bool path = file.find('/') != std::string::npos;
         SetLastError(path && w32p::isForeignFile(file) ? ERROR_BAD_EXE_FORMAT
-                                                        : ERROR_MOD_NOT_FOUND);
+                                                       : ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(w32p::g_loadedMutex);
