@@ -44,13 +44,15 @@ T expectOnHost(const char* difference, T windows, T wine) {
 // The scratch key of every test, under HKEY_CURRENT_USER.
 extern const WCHAR* const kScratchKey;
 
-// Registry helpers that fail the test on error.
-void regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value);
-void regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value,
+// Registry helpers: an error is a test failure, and the answer says whether
+// the call succeeded, so a test that cannot go on without it can stop
+// (ASSERT_TRUE(regSetDword(...))).
+bool regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value);
+bool regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value,
                   DWORD type = REG_SZ);
-void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
+bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
                  const std::vector<BYTE>& bytes);
-void regDeleteTree(HKEY root, const wstr& path);
+bool regDeleteTree(HKEY root, const wstr& path);
 
 // Reads a whole file (empty when missing).
 std::vector<unsigned char> readBytes(const std::filesystem::path& path);
@@ -89,8 +91,9 @@ protected:
     std::filesystem::path fsPath(const std::string& relative) const;
 
     // Switches logging on: "Logging" 1, "LogDetail" `detail` (none when 0)
-    // and "TextOutput" the file "log.txt" of the test folder.
-    void enableLogging(DWORD detail = 795);
+    // and "TextOutput" the file "log.txt" of the test folder. False (and a
+    // test failure) when a setting cannot be written.
+    bool enableLogging(DWORD detail = 795);
     wstr logFileWin() const { return winPath("log.txt"); }
     std::vector<std::string> logLines(bool* hadBom = nullptr) const;
     // The lines of the log that contain `needle`.
