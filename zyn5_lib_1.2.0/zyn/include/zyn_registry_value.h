@@ -1,0 +1,63 @@
+// zyn_registry_value.h - CZYNRegistryValue: the abstract base of the typed
+// registry value classes. A value object is the key that holds the value
+// (everything of CZYNRegistryKey) plus the value's name; each concrete class
+// keeps a typed copy of the value (the cache), loads it with readRegistry,
+// stores it with writeRegistry, and offers getValue and setValue, which go
+// through the cache.
+#ifndef ZYN_REGISTRY_VALUE_H
+#define ZYN_REGISTRY_VALUE_H
+
+#include <windows.h>
+
+#include "zyn_failure.h"
+#include "zyn_registry_key.h"
+#include "zyn_wchar_string.h"
+
+class CZYNRegistryValue : public CZYNRegistryKey {
+public:
+    // Root, key path, access, createIfMissing and options go to the key (whose
+    // CZYNRegKeyInitException reaches the caller); the value name is copied
+    // (an empty name is the key's default value). A name that cannot be
+    // copied is written to the log and not passed on. The registry is not
+    // touched.
+    CZYNRegistryValue(HKEY hRoot, const CZYNWCharString& szPath,
+                      const CZYNWCharString& szValueName, REGSAM samAccess,
+                      bool bCreateIfMissing, DWORD ulOptions);
+
+    // Loads the value into the cache: the key opened if closed, closed on return.
+    virtual bool readRegistry() = 0;
+    // Stores the cache as the value: the key opened if closed, closed on return.
+    virtual bool writeRegistry() = 0;
+
+    const CZYNWCharString& getValueName() const { return valueName; }
+
+protected:
+    // getValue of every value class: the cache when bUseCache and the cache
+    // is valid; otherwise readRegistry, then the cache. False, with out
+    // untouched, when the value cannot be read; a failure not caught below
+    // is reported at `site`.
+    template <class T>
+    bool getThroughCache(T& out, bool bUseCache, const T& cache, const bool& bCacheValid,
+                         const zyn::Site& site) {
+        return zyn::guard(site, false, [&] {
+            if (!(bUseCache && bCacheValid) && !readRegistry()) return false;
+            out = cache;
+            return out == cache;
+        });
+    }
+
+    // setValue of every value class: the value into the cache; then, unless
+    // bCacheOnly, writeRegistry. bCacheOnly leaves cacheValid alone.
+    template <class T>
+    bool setThroughCache(const T& value, bool bCacheOnly, T& cache, const zyn::Site& site) {
+        return zyn::guard(site, false, [&] {
+            cache = value;
+            if (!(cache == value)) return false;
+            return bCacheOnly || writeRegistry();
+        });
+    }
+
+    CZYNWCharString valueName;  // the value's name; empty names the default value
+};
+
+#endif
