@@ -7,6 +7,7 @@
 
 #ifndef _WIN32
 #include <win32_posix/paths.h>
+#include <win32_posix/testing.h>
 #include <win32_posix/text.h>
 #endif
 
@@ -188,6 +189,19 @@ void HbcTest::TearDown() {
     regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
     std::error_code ignored;
     std::filesystem::remove_all(m_fsFolder, ignored);
+#ifndef _WIN32
+    if (m_sharedRegistry) {
+        m_sharedRegistry.reset();
+        w32p::testing::resetRegistry();
+    }
+#endif
+}
+
+void HbcTest::shareRegistryWithChildren() {
+#ifndef _WIN32
+    m_sharedRegistry.emplace(TEXT("WIN32_POSIX_REGISTRY"), W(fsPath("registry.reg").string()));
+    w32p::testing::resetRegistry();
+#endif
 }
 
 wstr HbcTest::winPath(const std::string& relative) const {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,9 +103,17 @@ protected:
     // The application name a record of this process gets.
     static std::string applicationName();
 
+    // Makes the registry the programs this test starts see the one it
+    // writes from now on (what it wrote before is not carried over). On
+    // Windows every program shares one registry already; natively the
+    // stand-in's registry moves, until the test ends, into a file of the test
+    // folder that child processes load (WIN32_POSIX_REGISTRY).
+    void shareRegistryWithChildren();
+
 private:
     wstr m_folder;
     std::filesystem::path m_fsFolder;
+    std::optional<ScopedEnvVar> m_sharedRegistry;
 };
 
 #endif

@@ -1,0 +1,47 @@
+// module_entry_test.cpp - DllMain called as the loader calls it, on this
+// program's own copy of the module's lists: process attach builds the
+// catalogue, thread attach and detach only write the record, process detach
+// frees everything.
+#include "catalogue_fixture.h"
+
+namespace {
+
+class ModuleEntryTest : public CatalogueTest {
+protected:
+    void TearDown() override {
+        DeleteLists();
+        runningOnXP = 0;
+        runningOnVista = 0;
+        CatalogueTest::TearDown();
+    }
+    static std::vector<LONG> counts() {
+        return {iniFiles.getCount(), quickLinkItems.getCount(), toolkitItems.getCount()};
+    }
+};
+
+const char* const kDllMainRecord = "\"calling DllMain() - tpa_hbc.dll\"";
+
+}  // namespace
+
+TEST_F(ModuleEntryTest, EveryReasonWritesTheRecordAndOnlyProcessReasonsChangeTheCatalogue) {
+    writeBytes(itemPath("a.ini"), section("QUICKLINK", 1) + section("TOOLKIT", 2));
+    writeBytes(itemPath("b.ini"), section("TOOLKIT", 3));
+    ASSERT_TRUE(enableLogging(59));  // the default levels and DEBUG
+    struct {
+        const char* comment;
+        DWORD reason;
+        std::vector<LONG> counts;  // files, QUICKLINK items, TOOLKIT items afterwards
+    } rows[] = {
+        {"process attach builds the catalogue", DLL_PROCESS_ATTACH, {2, 1, 2}},
+        {"thread attach", DLL_THREAD_ATTACH, {2, 1, 2}},
+        {"thread detach", DLL_THREAD_DETACH, {2, 1, 2}},
+        {"process detach frees everything", DLL_PROCESS_DETACH, {0, 0, 0}},
+    };
+    size_t records = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.comment);
+        EXPECT_EQ(TRUE, DllMain(nullptr, row.reason, nullptr));
+        EXPECT_EQ(row.counts, counts());
+        EXPECT_EQ(++records, logLinesWith(kDllMainRecord).size());
+    }
+}
