@@ -282,4 +282,15 @@ TEST_F(RegistryFileTest, CreatingAKeyWithoutAResultPointerIsRefused) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key));
 }
 
+// Wine crashes here too; the stand-in refuses, as Windows refuses the same
+// calls to RegEnumValueW.
+TEST_F(RegistryFileTest, EnumeratingSubkeysWithoutANameBufferOrCountIsRefused) {
+    WCHAR name[8];
+    DWORD cch = 8;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumKeyExW(HKEY_CURRENT_USER, 0, nullptr, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumKeyExW(HKEY_CURRENT_USER, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
 }  // namespace

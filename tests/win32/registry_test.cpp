@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -245,30 +247,47 @@ TEST_F(RegistryTest, DeletingTrees) {
 
 TEST_F(RegistryTest, AccessRightsOfTheHandleAreEnforced) {
     regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("v"), 1);
+    RegCloseKey(create(TEXT("child")));
     const LONG ok = ERROR_SUCCESS, denied = ERROR_ACCESS_DENIED;
     struct Row {
         const char* name;
         REGSAM access;
-        LONG query, set, deleteValue;
+        LONG query;  // reading values, enumerating them, the key's counts
+        LONG set, deleteValue, enumKeys;
     } rows[] = {
-        {"no rights", 0, denied, denied, denied},
-        {"KEY_READ", KEY_READ, ok, denied, denied},
-        {"KEY_QUERY_VALUE", KEY_QUERY_VALUE, ok, denied, denied},
-        {"KEY_SET_VALUE", KEY_SET_VALUE, denied, ok, ok},
-        {"KEY_WRITE", KEY_WRITE, denied, ok, ok},
-        {"KEY_ALL_ACCESS", KEY_ALL_ACCESS, ok, ok, ok},
-        {"GENERIC_READ maps to KEY_READ", GENERIC_READ, ok, denied, denied},
-        {"GENERIC_WRITE maps to KEY_WRITE", GENERIC_WRITE, denied, ok, ok},
-        {"MAXIMUM_ALLOWED gives every right", MAXIMUM_ALLOWED, ok, ok, ok},
+        {"no rights", 0, denied, denied, denied, denied},
+        {"KEY_READ", KEY_READ, ok, denied, denied, ok},
+        {"KEY_QUERY_VALUE", KEY_QUERY_VALUE, ok, denied, denied, denied},
+        {"KEY_ENUMERATE_SUB_KEYS", KEY_ENUMERATE_SUB_KEYS, denied, denied, denied, ok},
+        {"KEY_SET_VALUE", KEY_SET_VALUE, denied, ok, ok, denied},
+        {"KEY_WRITE", KEY_WRITE, denied, ok, ok, denied},
+        {"KEY_ALL_ACCESS", KEY_ALL_ACCESS, ok, ok, ok, ok},
+        {"GENERIC_READ maps to KEY_READ", GENERIC_READ, ok, denied, denied, ok},
+        {"GENERIC_WRITE maps to KEY_WRITE", GENERIC_WRITE, denied, ok, ok, denied},
+        {"MAXIMUM_ALLOWED gives every right", MAXIMUM_ALLOWED, ok, ok, ok, ok},
     };
     DWORD one = 1;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         HKEY key = open(nullptr, row.access);
-        DWORD cb = 4, data = 0;
+        DWORD cb = 4, data = 0, count = 0;
+        WCHAR name[16];
+        DWORD cch = 16;
+        VALENTW entry = {const_cast<WCHAR*>(TEXT("v")), 0, 0, 0};
         EXPECT_EQ(row.query, RegQueryValueExW(key, TEXT("v"), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(&data), &cb));
         EXPECT_EQ(row.query, RegQueryValueExW(key, TEXT("v"), nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(row.query, RegEnumValueW(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(expectOnHost("Wine does not check the handle's rights in RegQueryInfoKeyW",
+                               row.query, ok),
+                  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr));
+        cb = 4;
+        EXPECT_EQ(row.query, RegQueryMultipleValuesW(key, &entry, 1,
+                                                     reinterpret_cast<WCHAR*>(&data), &cb));
+        cch = 16;
+        EXPECT_EQ(row.enumKeys,
+                  RegEnumKeyExW(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
         EXPECT_EQ(row.set, RegSetValueExW(key, TEXT("w"), 0, REG_DWORD,
                                           reinterpret_cast<const BYTE*>(&one), 4));
         regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("w"), 1);
@@ -323,10 +342,23 @@ TEST_F(RegistryTest, HandlesToDeletedKeysReportKeyDeleted) {
 
     BYTE data[4] = {1, 2, 3, 4};
     DWORD cb = 4;
+    WCHAR name[16];
     HKEY sub = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0xdeadbeef));
     for (HKEY key : {full, deep}) {
         SCOPED_TRACE(key == full ? "deleted key" : "key below a deleted tree");
         EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(key, TEXT("v"), nullptr, nullptr, data, &cb));
+        DWORD cch = 16, count = 0;
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegEnumKeyExW(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegEnumValueW(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr));
+        VALENTW entry = {const_cast<WCHAR*>(TEXT("v")), 0, 0, 0};
+        cb = 4;
+        EXPECT_EQ(ERROR_KEY_DELETED,
+                  RegQueryMultipleValuesW(key, &entry, 1, reinterpret_cast<WCHAR*>(data), &cb));
         EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(key, TEXT("v"), 0, REG_BINARY, data, 4));
         EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValueW(key, TEXT("v")));
         EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExW(key, nullptr, 0, KEY_READ, &sub));
@@ -464,6 +496,366 @@ TEST_F(RegistryTest, TheDefaultValue) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, TEXT(""), nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, TEXT("")));
     RegCloseKey(key);
+}
+
+// --- enumeration -------------------------------------------------------------
+
+const WCHAR kGuard = 0xCCCC;
+
+// The subkeys Wine 8 and Windows are seen to give back in different orders
+// (RegEnumKeyExW), created in this order.
+const WCHAR* const kSubkeys[] = {TEXT("zeta"),  TEXT("Alpha"), TEXT("beta"),
+                                 TEXT("_under"), TEXT("Beta2"), TEXT("10"),
+                                 TEXT("9"),     TEXT("a"),     TEXT("withclass")};
+
+// Every subkey name, by index, until ERROR_NO_MORE_ITEMS; the counts must be
+// the names' lengths, and the end must leave the count alone.
+std::vector<std::string> subkeyNames(HKEY key) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[256];
+        DWORD cch = 256;
+        LONG rc = RegEnumKeyExW(key, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) {
+            EXPECT_EQ(256u, cch);
+            return names;
+        }
+        EXPECT_EQ(ERROR_SUCCESS, rc);
+        if (rc != ERROR_SUCCESS) return names;
+        EXPECT_EQ(std::char_traits<WCHAR>::length(name), cch);
+        names.push_back(U8(name));
+    }
+}
+
+std::vector<std::string> valueNames(HKEY key) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[256];
+        DWORD cch = 256;
+        LONG rc = RegEnumValueW(key, i, name, &cch, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) return names;
+        EXPECT_EQ(ERROR_SUCCESS, rc);
+        if (rc != ERROR_SUCCESS) return names;
+        EXPECT_EQ(std::char_traits<WCHAR>::length(name), cch);
+        names.push_back(U8(name));
+    }
+}
+
+TEST_F(RegistryTest, SubkeysComeBackSortedByUpperCasedName) {
+    for (const WCHAR* name : kSubkeys) RegCloseKey(create(name));
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(expectOnHost<Names>("Wine sorts subkeys by lower-cased name, so _ comes before "
+                                  "the letters",
+                                  {"10", "9", "a", "Alpha", "beta", "Beta2", "withclass", "zeta",
+                                   "_under"},
+                                  {"10", "9", "_under", "a", "Alpha", "beta", "Beta2",
+                                   "withclass", "zeta"}),
+              subkeyNames(m_key));
+}
+
+TEST_F(RegistryTest, ValuesComeBackInCreationOrder) {
+    for (const WCHAR* name : {TEXT("zeta"), TEXT("Alpha"), TEXT(""), TEXT("10"), TEXT("_under")})
+        set(m_key, name, REG_DWORD, {1, 0, 0, 0});
+    set(m_key, TEXT("ALPHA"), REG_BINARY, {2});  // setting again does not move it
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(expectOnHost<Names>("Wine enumerates values sorted by name",
+                                  {"zeta", "Alpha", "", "10", "_under"},
+                                  {"", "10", "_under", "Alpha", "zeta"}),
+              valueNames(m_key));
+}
+
+TEST_F(RegistryTest, SizeRulesOfSubkeyEnumeration) {
+    HKEY key = create(TEXT("sizes"));
+    HKEY sub = nullptr;
+    WCHAR className[] = TEXT("MyClassName");  // 11 units
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key, TEXT("Alpha"), 0, className, 0, KEY_READ,
+                                             nullptr, &sub, nullptr));
+    RegCloseKey(sub);
+    const DWORD kNoClass = 0xFFFFFFFF;
+    struct Row {
+        const char* name;
+        DWORD nameSize, classSize;  // in units; kNoClass: no class buffer
+        LONG expected;
+    } rows[] = {
+        {"no room at all", 0, kNoClass, ERROR_MORE_DATA},
+        {"no room for the NUL", 5, kNoClass, ERROR_MORE_DATA},
+        {"an exact fit", 6, kNoClass, ERROR_SUCCESS},
+        {"a class buffer one short", 6, 11, ERROR_MORE_DATA},
+        {"a class buffer that fits exactly", 6, 12, ERROR_SUCCESS},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool withClass = row.classSize != kNoClass;
+        WCHAR name[8], cls[16];
+        std::fill(std::begin(name), std::end(name), kGuard);
+        std::fill(std::begin(cls), std::end(cls), kGuard);
+        DWORD cch = row.nameSize, cchClass = withClass ? row.classSize : 0xdeadbeef;
+        EXPECT_EQ(row.expected, RegEnumKeyExW(key, 0, name, &cch, nullptr, withClass ? cls : nullptr,
+                                              withClass ? &cchClass : nullptr, nullptr));
+        if (row.expected == ERROR_SUCCESS) {
+            EXPECT_EQ(5u, cch);
+            EXPECT_EQ("Alpha", U8(name));
+            EXPECT_EQ(kGuard, name[6]);
+            EXPECT_EQ(withClass ? 11u : 0xdeadbeef, cchClass);
+            EXPECT_EQ(withClass ? "MyClassName" : "", U8(wstr(cls, withClass ? 11 : 0)));
+        } else {
+            // Nothing is written: neither the buffers nor the counts.
+            EXPECT_EQ(row.nameSize, cch);
+            EXPECT_EQ(kGuard, name[0]);
+            EXPECT_EQ(kGuard, cls[0]);
+        }
+        EXPECT_EQ(kGuard, cls[12]);
+    }
+    DWORD cch = 8;
+    WCHAR name[8];
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
+              RegEnumKeyExW(key, 1, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumKeyExW(key, 0, name, &cch, &cch, nullptr, nullptr, nullptr));  // reserved
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, SizeRulesOfValueEnumeration) {
+    // "longdata": 8 units of name, 22 bytes of data.
+    set(m_key, TEXT("longdata"), REG_SZ, bytesOf(TEXT("0123456789")));
+    const DWORD kNoData = 0xFFFFFFFF;
+    struct Row {
+        const char* name;
+        DWORD nameSize, dataSize;  // in units and bytes; kNoData: a NULL data buffer
+        LONG expected;
+        bool nameWritten, dataWritten;
+    } rows[] = {
+        {"no room for the name's NUL: the size and type still come back", 8, 22,
+         ERROR_MORE_DATA, false, false},
+        {"the name fits, the data one byte short", 9, 21, ERROR_MORE_DATA, true, false},
+        {"both fit exactly", 9, 22, ERROR_SUCCESS, true, true},
+        {"no data buffer: a size query", 9, kNoData, ERROR_SUCCESS, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WCHAR name[16];
+        std::fill(std::begin(name), std::end(name), kGuard);
+        BYTE data[32];
+        std::fill(std::begin(data), std::end(data), 0xCC);
+        DWORD cch = row.nameSize, type = 0xdeadbeef, cb = row.dataSize == kNoData ? 0 : row.dataSize;
+        EXPECT_EQ(row.expected, RegEnumValueW(m_key, 0, name, &cch, nullptr, &type,
+                                              row.dataSize == kNoData ? nullptr : data, &cb));
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+        EXPECT_EQ(22u, cb);
+        EXPECT_EQ(row.nameWritten ? 8u : row.nameSize, cch);
+        EXPECT_EQ(row.nameWritten ? "longdata" : "", U8(wstr(name, row.nameWritten ? 8 : 0)));
+        EXPECT_EQ(row.nameWritten ? 0 : kGuard, name[8]);
+        EXPECT_EQ(kGuard, name[9]);
+        EXPECT_EQ(row.dataWritten ? bytesOf(TEXT("0123456789")) : std::vector<BYTE>(22, 0xCC),
+                  std::vector<BYTE>(data, data + 22));
+        EXPECT_EQ(0xCC, data[22]);
+    }
+    WCHAR name[16];
+    DWORD cch = 16, cb = 4;
+    BYTE data[4];
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
+              RegEnumValueW(m_key, 1, name, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(16u, cch);
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumValueW(m_key, 0, nullptr, &cch, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumValueW(m_key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumValueW(m_key, 0, name, &cch, nullptr, nullptr, data, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegEnumValueW(m_key, 0, name, &cch, &cb, nullptr, nullptr, nullptr));  // reserved
+}
+
+TEST_F(RegistryTest, KeyInformationCountsUnitsWithoutTheNulAndDataInBytes) {
+    for (const WCHAR* name : kSubkeys) RegCloseKey(create(name));
+    HKEY sub = nullptr;
+    WCHAR className[] = TEXT("MyClassName");
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, TEXT("classy"), 0, className, 0, KEY_READ,
+                                             nullptr, &sub, nullptr));
+    set(m_key, TEXT(""), REG_SZ, bytesOf(TEXT("default")));
+    set(m_key, TEXT("longdata"), REG_SZ, bytesOf(TEXT("0123456789")));  // 22 bytes
+    set(m_key, TEXT("n"), REG_DWORD, {1, 0, 0, 0});
+    // One out-parameter at a time, the others NULL, as the library asks.
+    enum Field { SubKeys, MaxSubKeyLen, MaxClassLen, Values, MaxValueNameLen, MaxValueLen };
+    struct Row {
+        const char* name;
+        Field field;
+        DWORD expected;
+    } rows[] = {
+        {"subkeys", SubKeys, 10},
+        {"longest subkey name, without the NUL", MaxSubKeyLen, 9},  // "withclass"
+        {"longest subkey class", MaxClassLen, 11},
+        {"values, the default one too", Values, 3},
+        {"longest value name", MaxValueNameLen, 8},
+        {"largest data, in bytes", MaxValueLen, 22},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DWORD out[6] = {0xdeadbeef, 0xdeadbeef, 0xdeadbeef, 0xdeadbeef, 0xdeadbeef, 0xdeadbeef};
+        auto only = [&](Field f) { return row.field == f ? &out[f] : nullptr; };
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegQueryInfoKeyW(m_key, nullptr, nullptr, nullptr, only(SubKeys),
+                                   only(MaxSubKeyLen), only(MaxClassLen), only(Values),
+                                   only(MaxValueNameLen), only(MaxValueLen), nullptr, nullptr));
+        EXPECT_EQ(row.expected, out[row.field]);
+    }
+    // The security descriptor's length needs READ_CONTROL as well.
+    for (REGSAM access : {static_cast<REGSAM>(KEY_READ), static_cast<REGSAM>(KEY_QUERY_VALUE)}) {
+        SCOPED_TRACE(access == KEY_READ ? "KEY_READ" : "KEY_QUERY_VALUE");
+        HKEY key = open(nullptr, access);
+        DWORD sdSize = 0xdeadbeef;
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                  nullptr, nullptr, nullptr, nullptr, &sdSize,
+                                                  nullptr));
+        EXPECT_EQ(expectOnHost("Wine reports 0 as the security descriptor's length",
+                               access == KEY_READ, false),
+                  sdSize != 0);
+        RegCloseKey(key);
+    }
+
+    // The key's own class: a buffer without room for its NUL is refused, and
+    // the length is still given; a length of 0 asks for the length only.
+    struct ClassRow {
+        const char* name;
+        DWORD size;
+        LONG expected;
+    } classRows[] = {
+        {"one short", 11,
+         expectOnHost<LONG>("Wine reports a class buffer too small as ERROR_INSUFFICIENT_BUFFER",
+                            ERROR_MORE_DATA, ERROR_INSUFFICIENT_BUFFER)},
+        {"an exact fit", 12, ERROR_SUCCESS},
+        {"a length query", 0, ERROR_SUCCESS},
+    };
+    for (const ClassRow& row : classRows) {
+        SCOPED_TRACE(row.name);
+        WCHAR cls[16];
+        std::fill(std::begin(cls), std::end(cls), kGuard);
+        DWORD cch = row.size, subkeys = 0xdeadbeef;
+        EXPECT_EQ(row.expected, RegQueryInfoKeyW(sub, cls, &cch, nullptr, &subkeys, nullptr,
+                                                 nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 nullptr));
+        EXPECT_EQ(11u, cch);
+        EXPECT_EQ(0u, subkeys);  // set whatever the class buffer
+        EXPECT_EQ(row.size == 12 ? "MyClassName" : "", U8(wstr(cls, row.size == 12 ? 11 : 0)));
+        EXPECT_EQ(row.size == 12 ? 0 : kGuard, cls[11]);
+        EXPECT_EQ(kGuard, cls[12]);
+    }
+    WCHAR cls[4];
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryInfoKeyW(sub, cls, nullptr, nullptr, nullptr, nullptr,
+                                                        nullptr, nullptr, nullptr, nullptr,
+                                                        nullptr, nullptr));
+    RegCloseKey(sub);
+}
+
+// --- RegQueryMultipleValuesW ---------------------------------------------------
+
+static_assert(sizeof(VALENTW) == 4 * sizeof(void*), "VALENTW is 16 bytes in a 32-bit build");
+static_assert(offsetof(VALENTW, ve_valuelen) == sizeof(void*) &&
+                  offsetof(VALENTW, ve_valueptr) == 2 * sizeof(void*) &&
+                  offsetof(VALENTW, ve_type) == 3 * sizeof(void*),
+              "VALENTW: name, length, pointer, type");
+static_assert(std::is_same<VALENT, VALENTW>::value, "VALENT is the Unicode record");
+
+class MultipleValuesTest : public RegistryTest {
+protected:
+    void SetUp() override {
+        RegistryTest::SetUp();
+        set(m_key, TEXT("s"), REG_SZ, bytesOf(TEXT("abc")));  // 8 bytes
+        set(m_key, TEXT("d"), REG_DWORD, {1, 2, 3, 4});
+        set(m_key, TEXT("b"), REG_BINARY, {7, 8, 9});
+        set(m_key, TEXT("t"), REG_SZ, bytesOf(TEXT("xy")));  // 6 bytes, at the odd offset 15
+    }
+    // The four values, in the array order "s", "d", "b", "t", with sentinels.
+    std::vector<VALENTW> entries() {
+        std::vector<VALENTW> list;
+        for (const WCHAR* name : {TEXT("s"), TEXT("D"), TEXT("b"), TEXT("t")})
+            list.push_back({const_cast<WCHAR*>(name), 0xdeadbeef, 0xdeadbeef, 0xdeadbeef});
+        return list;
+    }
+    const std::vector<BYTE> m_all = {'a', 0, 'b', 0, 'c', 0, 0, 0, 1, 2, 3,
+                                     4,   7, 8, 9,   'x', 0, 'y', 0, 0, 0};
+    const DWORD m_types[4] = {REG_SZ, REG_DWORD, REG_BINARY, REG_SZ};
+    const DWORD m_offsets[4] = {0, 8, 12, 15};
+    const DWORD m_sizes[4] = {8, 4, 3, 6};
+};
+
+TEST_F(MultipleValuesTest, TheDataLieBackToBackWithoutPadding) {
+    for (DWORD room : {21u, 20u}) {
+        SCOPED_TRACE(room == 21 ? "an exact fit" : "one byte short: the entries that fit are filled");
+        std::vector<VALENTW> list = entries();
+        std::vector<BYTE> buffer(32, 0xCC);
+        DWORD total = room;
+        EXPECT_EQ(room == 21 ? ERROR_SUCCESS : ERROR_MORE_DATA,
+                  RegQueryMultipleValuesW(m_key, list.data(), 4,
+                                          reinterpret_cast<WCHAR*>(buffer.data()), &total));
+        EXPECT_EQ(21u, total);
+        DWORD filled = room == 21 ? 4 : 3;
+        for (DWORD i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(m_sizes[i], list[i].ve_valuelen);  // every entry gets its size
+            bool fits = i < filled;
+            EXPECT_EQ(fits ? m_types[i] : 0xdeadbeef, list[i].ve_type);
+            EXPECT_EQ(fits ? reinterpret_cast<DWORD_PTR>(buffer.data() + m_offsets[i]) : 0xdeadbeef,
+                      list[i].ve_valueptr);
+        }
+        size_t end = m_offsets[filled - 1] + m_sizes[filled - 1];
+        EXPECT_EQ(std::vector<BYTE>(m_all.begin(), m_all.begin() + end),
+                  std::vector<BYTE>(buffer.begin(), buffer.begin() + end));
+        EXPECT_EQ(0xCC, buffer[end]);  // nothing written after the data that fit
+    }
+}
+
+TEST_F(MultipleValuesTest, SizesMissingNamesAndTheDefaultValue) {
+    std::vector<VALENTW> list = entries();
+    DWORD total = 128;
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryMultipleValuesW(m_key, list.data(), 4, nullptr, &total));
+    EXPECT_EQ(21u, total);  // a NULL buffer asks for the size, whatever the total said
+
+    list[2].ve_valuename = const_cast<WCHAR*>(TEXT("missing"));
+    std::vector<BYTE> buffer(32, 0xCC);
+    total = 32;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegQueryMultipleValuesW(m_key, list.data(), 4,
+                                      reinterpret_cast<WCHAR*>(buffer.data()), &total));
+    EXPECT_EQ(12u, total);  // the values before the missing one
+
+    total = 0xdeadbeef;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryMultipleValuesW(m_key, list.data(), 0,
+                                                     reinterpret_cast<WCHAR*>(buffer.data()),
+                                                     &total));
+    EXPECT_EQ(0u, total);
+
+    set(m_key, nullptr, REG_BINARY, {5});
+    for (const WCHAR* name : {static_cast<const WCHAR*>(nullptr), TEXT("")}) {
+        SCOPED_TRACE(name ? "\"\"" : "NULL");
+        VALENTW entry = {const_cast<WCHAR*>(name), 0, 0, 0};
+        total = 32;
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryMultipleValuesW(m_key, &entry, 1,
+                                                         reinterpret_cast<WCHAR*>(buffer.data()),
+                                                         &total));
+        EXPECT_EQ(1u, total);
+        EXPECT_EQ(5, buffer[0]);
+    }
+}
+
+// Microsoft documents 222 under this name; the SDK's header calls 222
+// ERROR_BAD_FILE_TYPE.
+#ifndef ERROR_TRANSFER_TOO_LONG
+#define ERROR_TRANSFER_TOO_LONG 222L
+#endif
+
+TEST_F(MultipleValuesTest, MoreThanOneMegabyteInAllIsRefused) {
+    std::vector<BYTE> half(512 * 1024 + 1, 0x5A);
+    set(m_key, TEXT("big1"), REG_BINARY, half);
+    set(m_key, TEXT("big2"), REG_BINARY, half);
+    VALENTW list[2] = {{const_cast<WCHAR*>(TEXT("big1")), 0, 0, 0},
+                       {const_cast<WCHAR*>(TEXT("big2")), 0, 0, 0}};
+    std::vector<BYTE> buffer(2 * half.size());
+    DWORD total = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(expectOnHost<LONG>("Wine has no 1 MB limit on RegQueryMultipleValuesW",
+                                 ERROR_TRANSFER_TOO_LONG, ERROR_SUCCESS),
+              RegQueryMultipleValuesW(m_key, list, 2, reinterpret_cast<WCHAR*>(buffer.data()),
+                                      &total));
 }
 
 TEST_F(RegistryTest, SeveralThreadsCreateSetAndReadAtOnce) {

@@ -15,6 +15,7 @@
  *   error        GetLastError SetLastError
  *   registry     RegOpenKeyExW RegCreateKeyExW RegCloseKey RegQueryValueExW
  *                RegSetValueExW RegDeleteValueW RegDeleteKeyW RegDeleteTreeW
+ *                RegEnumKeyExW RegEnumValueW RegQueryInfoKeyW RegQueryMultipleValuesW
  *   module       GetModuleFileNameW
  *   files        CreateFileW SetFilePointer WriteFile ReadFile GetFileSize
  *                CloseHandle CreateDirectoryW RemoveDirectoryW DeleteFileW

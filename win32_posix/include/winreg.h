@@ -13,6 +13,18 @@
 #define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
 #define HKEY_CURRENT_CONFIG ((HKEY)(ULONG_PTR)((LONG)0x80000005))
 
+/* One value of a RegQueryMultipleValuesW request: the caller gives the name,
+   the call fills in the size, the type and where the data is in the buffer.
+   16 bytes in a 32-bit build, as on Windows. */
+typedef struct value_entW {
+    LPWSTR ve_valuename;
+    DWORD ve_valuelen;
+    DWORD_PTR ve_valueptr;
+    DWORD ve_type;
+} VALENTW, *PVALENTW;
+typedef VALENTW VALENT;
+typedef PVALENTW PVALENT;
+
 extern "C" {
 
 LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
@@ -29,6 +41,18 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DW
 LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
+LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
+                             LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcchClass,
+                             PFILETIME lpftLastWriteTime);
+LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchValueName,
+                             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals,
+                                       LPWSTR lpValueBuf, LPDWORD ldwTotsize);
 
 }
 

@@ -11,6 +11,7 @@
  *   RegOpenKeyExW, RegCreateKeyExW, RegCloseKey
  *   RegQueryValueExW, RegSetValueExW, RegDeleteValueW
  *   RegDeleteKeyW, RegDeleteTreeW
+ *   RegEnumKeyExW, RegEnumValueW, RegQueryInfoKeyW, RegQueryMultipleValuesW
  *   w32p::testing::resetRegistry
  *
  * Like Windows' registry functions, these return their error code and never
@@ -54,6 +55,10 @@ struct Key {
     bool isRoot = false;
     ULONGLONG lastWriteTime = 0;  // FILETIME units
 };
+
+FILETIME toFileTime(ULONGLONG time) {
+    return FILETIME{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+}
 
 ULONGLONG now() {
     using namespace std::chrono;
@@ -126,6 +131,14 @@ void setValue(Key& key, wstring_view name, DWORD type, std::vector<BYTE> data) {
         key.values.push_back(Value{wstring(name), type, std::move(data)});
     }
     key.lastWriteTime = now();
+}
+
+// Copies a name with its NUL into a buffer known to hold both; returns its
+// length without the NUL.
+DWORD copyName(wstring_view name, WCHAR* buffer) {
+    std::copy(name.begin(), name.end(), buffer);
+    buffer[name.size()] = 0;
+    return static_cast<DWORD>(name.size());
 }
 
 // Splits a subkey path: a leading backslash is ERROR_BAD_PATHNAME, empty
@@ -711,4 +724,162 @@ extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     else removeKey(key);
     r.changed();
     return ERROR_SUCCESS;
+}
+
+// Names the subkey at dwIndex, in Windows' order (by upper-cased name); needs
+// KEY_ENUMERATE_SUB_KEYS. *lpcchName: the buffer's size in, the name's length
+// without the NUL out. A name or class buffer without room for the NUL gives
+// ERROR_MORE_DATA with buffers and counts untouched; past the last subkey
+// ERROR_NO_MORE_ITEMS. A NULL name or count: ERROR_INVALID_PARAMETER.
+extern "C" LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName,
+                                        LPDWORD lpcchName, LPDWORD lpReserved, LPWSTR lpClass,
+                                        LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+    if (lpReserved || !lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
+    LockedRegistry locked;
+    OpenKey open;
+    LONG rc = locked.r.resolve(hKey, KEY_ENUMERATE_SUB_KEYS, open);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (dwIndex >= open.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const Key& subkey = *open.key->subkeys[dwIndex];
+    bool classFits = !lpClass || !lpcchClass || subkey.className.size() < *lpcchClass;
+    if (subkey.name.size() >= *lpcchName || !classFits) return ERROR_MORE_DATA;
+    *lpcchName = copyName(subkey.name, lpName);
+    if (lpcchClass) {
+        if (lpClass) copyName(subkey.className, lpClass);
+        *lpcchClass = static_cast<DWORD>(subkey.className.size());
+    }
+    if (lpftLastWriteTime) *lpftLastWriteTime = toFileTime(subkey.lastWriteTime);
+    return ERROR_SUCCESS;
+}
+
+// Names the value at dwIndex, in creation order, with its type and data;
+// needs KEY_QUERY_VALUE. A name buffer without room for the NUL gives
+// ERROR_MORE_DATA with the name untouched but the type and *lpcbData (the
+// size needed) set; a data buffer too small the same with the name written.
+// Past the last value ERROR_NO_MORE_ITEMS; a NULL name or count, or data
+// without a size, ERROR_INVALID_PARAMETER.
+extern "C" LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
+                                        LPDWORD lpcchValueName, LPDWORD lpReserved,
+                                        LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
+        return ERROR_INVALID_PARAMETER;
+    LockedRegistry locked;
+    OpenKey open;
+    LONG rc = locked.r.resolve(hKey, KEY_QUERY_VALUE, open);
+    if (rc != ERROR_SUCCESS) return rc;
+    if (dwIndex >= open.key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& value = open.key->values[dwIndex];
+    DWORD size = static_cast<DWORD>(value.data.size());
+    rc = ERROR_SUCCESS;
+    if (value.name.size() >= *lpcchValueName) {
+        rc = ERROR_MORE_DATA;
+    } else {
+        *lpcchValueName = copyName(value.name, lpValueName);
+        if (lpData && size > *lpcbData) rc = ERROR_MORE_DATA;
+        else if (lpData && size) std::memcpy(lpData, value.data.data(), size);
+    }
+    if (lpType) *lpType = value.type;
+    if (lpcbData) *lpcbData = size;
+    return rc;
+}
+
+// The size of the security descriptor Windows reports for a key a user
+// created: self-relative, with the user as owner and group and one entry
+// granting the user every right (20 + 28 + 28 + 8 + 36 bytes). A handle
+// without READ_CONTROL is told 0.
+constexpr DWORD kSecurityDescriptorSize = 120;
+
+// Counts and longest lengths of a key's subkeys and values, each out-parameter
+// optional; needs KEY_QUERY_VALUE. Name lengths are in units without the NUL,
+// the longest data in bytes. A class buffer without room for the class and its
+// NUL gives ERROR_MORE_DATA with the class's length (the other counts still
+// set); a class buffer without a count ERROR_INVALID_PARAMETER.
+extern "C" LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass,
+                                           LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                                           LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                                           LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                                           LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                                           PFILETIME lpftLastWriteTime) {
+    if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
+    LockedRegistry locked;
+    OpenKey open;
+    LONG rc = locked.r.resolve(hKey, KEY_QUERY_VALUE, open);
+    if (rc != ERROR_SUCCESS) return rc;
+    const Key& key = *open.key;
+    size_t maxSubkey = 0, maxClass = 0, maxName = 0, maxData = 0;
+    for (const std::shared_ptr<Key>& subkey : key.subkeys) {
+        maxSubkey = std::max(maxSubkey, subkey->name.size());
+        maxClass = std::max(maxClass, subkey->className.size());
+    }
+    for (const Value& value : key.values) {
+        maxName = std::max(maxName, value.name.size());
+        maxData = std::max(maxData, value.data.size());
+    }
+    rc = ERROR_SUCCESS;
+    if (lpClass && *lpcchClass) {
+        if (key.className.size() >= *lpcchClass) rc = ERROR_MORE_DATA;
+        else copyName(key.className, lpClass);
+    }
+    if (lpcchClass) *lpcchClass = static_cast<DWORD>(key.className.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxSubkey);
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = static_cast<DWORD>(maxClass);
+    if (lpcValues) *lpcValues = static_cast<DWORD>(key.values.size());
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = static_cast<DWORD>(maxName);
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = static_cast<DWORD>(maxData);
+    if (lpcbSecurityDescriptor)
+        *lpcbSecurityDescriptor = (open.access & READ_CONTROL) ? kSecurityDescriptorSize : 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = toFileTime(key.lastWriteTime);
+    return rc;
+}
+
+// Windows' limit on one RegQueryMultipleValuesW call: the array and the data.
+constexpr ULONGLONG kMaxMultipleValuesSize = 1024 * 1024;
+
+// Reads several values of one key at once (NULL or "" names the default
+// value); needs KEY_QUERY_VALUE. The data go into lpValueBuf back to back, in
+// array order, without padding; each entry gets its size, type and a pointer
+// into the buffer. A buffer too small or NULL gives ERROR_MORE_DATA with the
+// size needed in *ldwTotsize (the entries that fit are filled, every entry
+// gets its size); a missing value ERROR_FILE_NOT_FOUND; an array and data of
+// more than 1 MB ERROR_TRANSFER_TOO_LONG (222).
+extern "C" LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, DWORD num_vals,
+                                                  LPWSTR lpValueBuf, LPDWORD ldwTotsize) {
+    if (!ldwTotsize || (num_vals && !val_list)) return ERROR_INVALID_PARAMETER;
+    LockedRegistry locked;
+    OpenKey open;
+    LONG rc = locked.r.resolve(hKey, KEY_QUERY_VALUE, open);
+    if (rc != ERROR_SUCCESS) return rc;
+    // The values and their total size first, so that a missing value or a
+    // request too large changes no entry after the missing one.
+    std::vector<const Value*> values;
+    ULONGLONG total = 0;
+    for (DWORD i = 0; i < num_vals; ++i) {
+        const Value* value = findValue(*open.key, view(val_list[i].ve_valuename));
+        if (!value) {
+            val_list[i].ve_valuelen = 0;
+            *ldwTotsize = static_cast<DWORD>(total);
+            return ERROR_FILE_NOT_FOUND;
+        }
+        values.push_back(value);
+        total += value->data.size();
+    }
+    if (num_vals * ULONGLONG{sizeof(VALENTW)} + total > kMaxMultipleValuesSize)
+        return ERROR_TRANSFER_TOO_LONG;
+    DWORD room = *ldwTotsize;
+    BYTE* next = reinterpret_cast<BYTE*>(lpValueBuf);
+    DWORD used = 0;
+    for (DWORD i = 0; i < num_vals; ++i) {
+        DWORD size = static_cast<DWORD>(values[i]->data.size());
+        val_list[i].ve_valuelen = size;
+        if (lpValueBuf && used + size <= room) {
+            if (size) std::memcpy(next, values[i]->data.data(), size);
+            val_list[i].ve_type = values[i]->type;
+            val_list[i].ve_valueptr = reinterpret_cast<DWORD_PTR>(next);
+            next += size;
+        }
+        used += size;
+    }
+    *ldwTotsize = used;
+    return lpValueBuf && used <= room ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }

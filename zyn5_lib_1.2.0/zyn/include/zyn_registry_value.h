@@ -57,6 +57,28 @@ protected:
         });
     }
 
+    // The key-level listing of every value class: list emptied, then one
+    // record per value of the key whose type is ulType, in the registry's
+    // order, tagged 0, 1, 2, ...; `record` makes a record from a value entry
+    // and may throw (the entry's data does not fit the type), which fails
+    // the listing. The value name plays no part.
+    template <class Record, class MakeRecord>
+    bool listValuesOfType(CZYNDblList<CZYNObjNode<Record>>& list, DWORD ulType,
+                          const zyn::Site& site, MakeRecord record) {
+        return zyn::guard(site, false, [&] {
+            list.clear();
+            ValueEntryList entries;
+            if (!queryMultipleValues(entries)) return false;
+            LONG lTag = 0;
+            for (bool bMore = entries.moveFirst(); bMore; bMore = entries.moveNext()) {
+                const CZYNRegValueEntry& entry = *entries.getCurrentObject();
+                if (entry.type != ulType) continue;
+                if (!list.add(record(entry), lTag++)) return false;
+            }
+            return true;
+        });
+    }
+
     CZYNWCharString valueName;  // the value's name; empty names the default value
 };
 

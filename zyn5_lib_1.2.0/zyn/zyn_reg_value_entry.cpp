@@ -1,0 +1,17 @@
+// zyn_reg_value_entry.cpp - CZYNRegValueEntry: a registry value's name, type
+// and data, as queryMultipleValues delivers them.
+#include "zyn_reg_value_entry.h"
+
+#include <cstring>
+
+CZYNRegValueEntry::CZYNRegValueEntry() : name(), data(), type(REG_NONE) {}
+
+CZYNRegValueEntry::CZYNRegValueEntry(const CZYNWCharString& szName,
+                                     const CZYNBuffer<BYTE>& valueData, DWORD ulType)
+    : name(szName), data(valueData), type(ulType) {}
+
+bool CZYNRegValueEntry::operator==(const CZYNRegValueEntry& other) const {
+    const ULONG ulBytes = data.getCount();
+    return type == other.type && name == other.name && ulBytes == other.data.getCount() &&
+           (ulBytes == 0 || std::memcmp(data.getBuffer(), other.data.getBuffer(), ulBytes) == 0);
+}

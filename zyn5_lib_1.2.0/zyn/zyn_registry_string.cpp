@@ -1,0 +1,92 @@
+// zyn_registry_string.cpp - CZYNRegistryString: a REG_SZ value and its text
+// cache.
+//
+// Implements: construction, getStringValues, getValue, readRegistry,
+// setValue and writeRegistry. The text is read into a buffer of 260
+// characters (520 bytes), with one more character behind it that the
+// registry never fills: text stored without a terminator, up to the whole
+// 520 bytes, still ends inside the buffer.
+#include "zyn_registry_string.h"
+
+#include <cstring>
+
+#include "zyn_failure.h"
+#include "zyn_log_exception.h"
+
+static const WCHAR* const SOURCE = TEXT("zyn_registry_string.cpp");
+
+namespace {
+
+// Characters the registry may write into the read buffer.
+const DWORD kReadUnits = 260;
+
+}  // namespace
+
+CZYNRegistryString::CZYNRegistryString(HKEY hRoot, const CZYNWCharString& szPath,
+                                       const CZYNWCharString& szValueName, REGSAM samAccess,
+                                       bool bCreateIfMissing, DWORD ulOptions)
+    : CZYNRegistryValue(hRoot, szPath, szValueName, samAccess, bCreateIfMissing, ulOptions),
+      cacheValid(false),
+      m_szRegStringCache() {}
+
+bool CZYNRegistryString::getStringValues(NamedStringList& list) {
+    return listValuesOfType(list, REG_SZ, {SOURCE, 209, zyn::LastError},
+                            [](const CZYNRegValueEntry& entry) {
+                                // The data bytes as UTF-16 code units, up to the first NUL.
+                                const CZYNBuffer<WCHAR> units(entry.data);
+                                return CZYNRegNamedString{entry.name, CZYNWCharString(units)};
+                            });
+}
+
+bool CZYNRegistryString::getValue(CZYNWCharString& out, bool bUseCache) {
+    return getThroughCache(out, bUseCache, m_szRegStringCache, cacheValid,
+                           {SOURCE, 260, zyn::LastError});
+}
+
+bool CZYNRegistryString::readRegistry() {
+    const bool bResult = zyn::guard({SOURCE, 321, zyn::LastError}, false, [&] {
+        if (!openIfClosed()) return false;
+        CZYNBuffer<WCHAR> buffer(kReadUnits + 1);
+        DWORD ulBytes = kReadUnits * sizeof(WCHAR);
+        const LONG rc = RegQueryValueExW(handle, valueName.getText(), nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(buffer.getBuffer()), &ulBytes);
+        if (rc == ERROR_SUCCESS) {
+            // Whatever the stored type, the text up to the first NUL.
+            const CZYNWCharString text(buffer.getBuffer());
+            m_szRegStringCache = text;
+            return m_szRegStringCache == text;
+        }
+        // A missing value is stored empty (the nested write closes the key).
+        if (rc == ERROR_FILE_NOT_FOUND && createIfMissing) return setValue(CZYNWCharString(), false);
+        return false;
+    });
+    closeIfOpen();
+    return bResult;
+}
+
+bool CZYNRegistryString::setValue(const CZYNWCharString& value, bool bCacheOnly) {
+    return setThroughCache(value, bCacheOnly, m_szRegStringCache, {SOURCE, 376, zyn::LastError});
+}
+
+bool CZYNRegistryString::writeRegistry() {
+    const bool bResult = zyn::guard({SOURCE, 434, zyn::LastError}, false, [&] {
+        if (!openIfClosed()) return false;
+        // The text and one terminator: never the cache's slack behind its
+        // terminator, nor anything past a cache that lost its terminator.
+        // An empty cache stores 0 bytes.
+        const ULONG ulLength = m_szRegStringCache.getLength();
+        CZYNBuffer<WCHAR> stored(m_szRegStringCache.isValid() ? ulLength + 1 : 0);
+        if (ulLength) std::memcpy(stored.getBuffer(), m_szRegStringCache.getBuffer(), ulLength * sizeof(WCHAR));
+        const LONG rc = RegSetValueExW(handle, valueName.getText(), 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(stored.getBuffer()),
+                                       stored.getCount() * sizeof(WCHAR));
+        if (rc != ERROR_SUCCESS)
+            throw CZYNRegValueSetException(path.getText(), valueName.getText(), rc,
+                                           TEXT("CZYNRegistryValue"), TEXT("writeRegistry"), SOURCE,
+                                           419);
+        cacheValid = true;
+        return true;
+    });
+    closeIfOpen();
+    return bResult;
+}
