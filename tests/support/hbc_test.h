@@ -80,6 +80,27 @@ private:
     wstr m_previous;
 };
 
+#ifndef _WIN32
+// Natively only (the real version query never fails): while the object
+// lives, this program's GetVersionExW refuses records whose size field is
+// one of `refusedSizes` (FALSE, ERROR_INSUFFICIENT_BUFFER) and answers the
+// others as the stand-in does. It sees the calls of code linked into the
+// program, not those of a module the program loads.
+class FailingVersionQueries {
+public:
+    explicit FailingVersionQueries(std::vector<DWORD> refusedSizes);
+    ~FailingVersionQueries();
+    FailingVersionQueries(const FailingVersionQueries&) = delete;
+    FailingVersionQueries& operator=(const FailingVersionQueries&) = delete;
+    const std::vector<DWORD>& refused() const { return m_refused; }
+    // The size fields of the calls made so far, in order.
+    std::vector<DWORD> asked() const;
+
+private:
+    std::vector<DWORD> m_refused;
+};
+#endif
+
 class HbcTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -45,3 +45,21 @@ TEST_F(ModuleEntryTest, EveryReasonWritesTheRecordAndOnlyProcessReasonsChangeThe
         EXPECT_EQ(++records, logLinesWith(kDllMainRecord).size());
     }
 }
+
+#ifndef _WIN32
+// Natively only: the real version query never fails; the stand-in's can be
+// made to (FailingVersionQueries). The module then loads as on a version
+// that is neither XP nor Vista.
+TEST_F(ModuleEntryTest, AnUndeterminedVersionClearsBothFlagsAndBuildsTheCatalogue) {
+    writeBytes(itemPath("a.ini"), section("QUICKLINK", 1, {{"XP", "0"}, {"Vista", "0"}}));
+    ASSERT_TRUE(enableLogging(59));
+    runningOnXP = 1;
+    runningOnVista = 1;
+    FailingVersionQueries refuse({284, 276});
+    EXPECT_EQ(TRUE, DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr));
+    EXPECT_EQ(0u, runningOnXP);
+    EXPECT_EQ(0u, runningOnVista);
+    EXPECT_EQ((std::vector<LONG>{1, 1, 0}), counts()) << "XP=0 and Vista=0 pass no filter";
+    EXPECT_EQ(1u, logLinesWith("\"CZYNWindowsOSInfo construction failed. Cannot call member functions.\"").size());
+}
+#endif

@@ -3,6 +3,7 @@
 // the shell's query, the traces, and the record when no version query
 // answers.
 #include "hbc_test.h"
+#include "zyn_log_exception.h"
 #include "zyn_windows_os_info.h"
 
 #ifndef _WIN32
@@ -174,3 +175,29 @@ TEST_F(WindowsOSInfoTest, OperationsAreTraced) {
         EXPECT_EQ(row.count, logLinesWith(row.line).size());
     }
 }
+
+#ifndef _WIN32
+// Natively only: the real version query never fails; the stand-in's can be
+// made to (FailingVersionQueries).
+TEST_F(WindowsOSInfoTest, VersionQueryFallsBackToTheBasicRecordThenGivesUp) {
+    ASSERT_TRUE(enableLogging());
+    ASSERT_TRUE(reportVersion("5.1"));
+    {
+        FailingVersionQueries refuse({284});
+        CZYNWindowsOSInfo info;
+        EXPECT_TRUE(info.isXP()) << "the basic record answered";
+        EXPECT_EQ((std::vector<DWORD>{284, 276}), refuse.asked());
+    }
+    {
+        FailingVersionQueries refuse({284, 276});
+        EXPECT_THROW(CZYNWindowsOSInfo(), CZYNWindowsOSInfoInitNeededException);
+    }
+    const std::vector<std::string> records =
+        logLinesWith("\"CZYNWindowsOSInfo construction failed. Cannot call member functions.\" ");
+    ASSERT_EQ(1u, records.size());
+    EXPECT_NE(std::string::npos, records[0].find("<EXCEPTION_BAD> "));
+    EXPECT_NE(std::string::npos, records[0].find("<zyn_windows_os_info.cpp, 96> "));
+    EXPECT_EQ(1u, logLinesWith("<CZYNWindowsOSInfo::CZYNWindowsOSInfo> <Failed> <zyn_windows_os_info.cpp, 43> ")
+                      .size());
+}
+#endif
