@@ -6,14 +6,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "child_process.h"
 
 namespace {
 
@@ -213,12 +212,13 @@ TEST_F(FilesTest, SetFilePointerLimitsAndTheHighPart) {
     EXPECT_EQ(0u, GetLastError());
     // Windows documents that without a high part a position past 4 GB fails
     // and the pointer stays; Wine moves there and returns the low part.
-    const bool kWineMovesPast4GB = runningUnderWine();
+    const char* const kPast4GB =
+        "SetFilePointer past 4 GB without a high part: Windows fails and stays, Wine moves there";
     DWORD result = SetFilePointer(h.get(), 1, nullptr, FILE_CURRENT);
     DWORD now = SetFilePointer(h.get(), 0, &high, FILE_CURRENT);
-    EXPECT_EQ(kWineMovesPast4GB ? 0u : INVALID_SET_FILE_POINTER, result);
-    EXPECT_EQ(kWineMovesPast4GB ? 0u : 0xFFFFFFFFu, now);
-    EXPECT_EQ(kWineMovesPast4GB ? 1 : 0, high);
+    EXPECT_EQ(expectOnHost<DWORD>(kPast4GB, INVALID_SET_FILE_POINTER, 0), result);
+    EXPECT_EQ(expectOnHost<DWORD>(kPast4GB, 0xFFFFFFFF, 0), now);
+    EXPECT_EQ(expectOnHost<LONG>(kPast4GB, 0, 1), high);
     high = 1;
     EXPECT_EQ(16u, SetFilePointer(h.get(), 16, &high, FILE_BEGIN));
     EXPECT_EQ(1, high);
@@ -288,10 +288,11 @@ std::string record(int thread, int n) {
 // whole and in its thread's order.
 TEST_F(FilesTest, ConcurrentAppendsKeepEveryRecordWhole) {
     // Wine appends by looking up the end and then writing there, so records
-    // written at the same moment overwrite each other; Windows (and the
-    // stand-in, with O_APPEND) append atomically. Under Wine only the order
-    // of the records that survive is checked.
-    const bool kWineTearsConcurrentAppends = runningUnderWine();
+    // written at the same moment can overwrite each other; Windows (and the
+    // stand-in, with O_APPEND) append atomically. Under Wine most records
+    // survive whole (at least half, in every run seen), in order.
+    const char* const kTorn = "concurrent appends: Windows appends each record whole; Wine can "
+                              "overwrite records written at the same moment";
     const int kThreads = 8, kRecords = 150;
     for (bool perRecord : {true, false}) {
         SCOPED_TRACE(perRecord ? "a handle per record" : "one shared handle");
@@ -333,10 +334,9 @@ TEST_F(FilesTest, ConcurrentAppendsKeepEveryRecordWhole) {
             EXPECT_LT(last[t], n) << "out of order: " << line;
             last[t] = n;
         }
-        if (!kWineTearsConcurrentAppends) {
-            EXPECT_EQ(kThreads * kRecords, whole);
-            EXPECT_EQ(0, damaged);
-        }
+        const int total = kThreads * kRecords;
+        EXPECT_GE(whole, expectOnHost(kTorn, total, total / 2));
+        EXPECT_LE(damaged, expectOnHost(kTorn, 0, total - whole));
     }
 }
 
@@ -408,37 +408,81 @@ TEST_F(FilesTest, ExclusiveOpensExcludeEachOtherAcrossThreads) {
     EXPECT_EQ(0, otherErrors.load());
 }
 
-#ifndef _WIN32
-// Native only: Windows keeps share modes between processes in its kernel,
-// and showing that under Wine would need a second program. The stand-in
-// stands in for the common case with a whole-file lock: a handle that shares
-// neither reading nor writing keeps other processes' data access out.
-TEST_F(FilesTest, ExclusiveHandleKeepsOtherProcessesOut) {
-    writeBytes(fsPath("p.txt"), "x");
-    const wstr path = winPath("p.txt");
-    auto openInChild = [&](DWORD share) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
-            _exit(h != INVALID_HANDLE_VALUE ? 0 : static_cast<int>(GetLastError()));
+// Tries the opens (or, for the access "delete", deletions) that the arguments
+// name, three per try: path, access, share mode. Writes the error of each
+// (0 when it succeeded) to the file named first, one per line.
+HBC_CHILD_ROUTINE(tryOpensInOtherProcess) {
+    std::string results;
+    for (size_t i = 1; i + 2 < args.size(); i += 3) {
+        const wstr path = W(args[i]);
+        DWORD error = 0;
+        if (args[i + 1] == "delete") {
+            if (!DeleteFileW(path.c_str())) error = GetLastError();
+        } else {
+            HANDLE h = CreateFileW(path.c_str(), std::stoul(args[i + 1]), std::stoul(args[i + 2]),
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE) error = GetLastError();
+            CloseHandle(h);
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    {
-        Handle exclusive(open("p.txt", GENERIC_WRITE, 0, OPEN_EXISTING));
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, openInChild(kShareRW));
+        results += std::to_string(error) + "\n";
     }
-    {
-        Handle shared(open("p.txt", GENERIC_WRITE, kShareRW, OPEN_EXISTING));
-        EXPECT_EQ(0, openInChild(kShareRW));
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, openInChild(0));
-    }
-    EXPECT_EQ(0, openInChild(0));
+    Handle out(CreateFileW(W(args[0]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                           nullptr));
+    return writeText(out.get(), results) ? 0 : 1;
 }
-#endif
+
+// Share modes hold between processes as between the handles of one: this
+// process holds a handle on each file, another process then opens or deletes
+// it. The log writer appends sharing only reading; readers share writing.
+TEST_F(FilesTest, ShareModesHoldBetweenProcesses) {
+    const DWORD R = GENERIC_READ, W = GENERIC_WRITE, A = FILE_APPEND_DATA,
+                SR = FILE_SHARE_READ, kNoHandle = kSentinel, kDelete = kSentinel;
+    struct Row {
+        const char* comment;
+        DWORD access1, share1;  // this process's handle
+        DWORD access2, share2;  // the other process's open, or kDelete
+        DWORD error;
+    } rows[] = {
+        {"a reader that shares writing beside the log writer", A, SR, R, kShareRW, 0},
+        {"the log writer beside such a reader", R, kShareRW, A, SR, 0},
+        {"two log writers", A, SR, A, SR, ERROR_SHARING_VIOLATION},
+        {"a reader that will not share writing", R, SR, A, SR, ERROR_SHARING_VIOLATION},
+        {"the writer keeps out that reader", A, SR, R, SR, ERROR_SHARING_VIOLATION},
+        {"an exclusive handle", W, 0, R, kShareRW, ERROR_SHARING_VIOLATION},
+        {"a shared writer and a shared reader", W, kShareRW, R, kShareRW, 0},
+        {"a shared writer and an exclusive reader", W, kShareRW, R, 0, ERROR_SHARING_VIOLATION},
+        {"attributes only are never refused", W, 0, 0, 0, 0},
+        {"nothing open: an exclusive open", kNoHandle, 0, R, 0, 0},
+        {"deleting past a handle without delete sharing", R, kShareRW, kDelete, 0,
+         ERROR_SHARING_VIOLATION},
+        {"deleting past one with it", R, kShareAll, kDelete, 0, 0},
+    };
+    std::vector<std::unique_ptr<Handle>> held;
+    std::vector<std::string> args = {U8(winPath("results.txt"))};
+    for (const Row& r : rows) {
+        std::string name = "p" + std::to_string(held.size()) + ".txt";
+        writeBytes(fsPath(name), "x");
+        held.push_back(std::make_unique<Handle>(
+            r.access1 == kNoHandle ? INVALID_HANDLE_VALUE
+                                   : open(name, r.access1, r.share1, OPEN_EXISTING)));
+        ASSERT_EQ(r.access1 != kNoHandle, held.back()->valid()) << r.comment;
+        args.push_back(U8(winPath(name)));
+        args.push_back(r.access2 == kDelete ? "delete" : std::to_string(r.access2));
+        args.push_back(std::to_string(r.share2));
+    }
+    ASSERT_EQ(0, ChildProcess("tryOpensInOtherProcess", args).wait());
+    std::istringstream results(contents("results.txt"));
+    for (size_t i = 0; i < held.size(); ++i) {
+        SCOPED_TRACE(rows[i].comment);
+        DWORD error = kSentinel;
+        results >> error;
+        EXPECT_EQ(rows[i].error, error);
+    }
+    // The deleted file's name goes at the latest with the last handle.
+    const std::string last = "p" + std::to_string(held.size() - 1) + ".txt";
+    held.clear();
+    EXPECT_FALSE(std::filesystem::exists(fsPath(last)));
+}
 
 TEST_F(FilesTest, ClosedAndNullHandlesAreRefused) {
     HANDLE stale = open("c.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
@@ -473,20 +517,26 @@ TEST_F(FilesTest, ReadOnlyFilesRefuseWritingAndDeletion) {
     EXPECT_TRUE(Handle(open("ro.txt", GENERIC_READ, kShareAll, OPEN_EXISTING)).valid());
     // Wine running as root opens (and truncates) read-only files for writing,
     // since root passes the Unix permission check (win32-behaviour.md 7.26);
-    // Windows refuses with ERROR_ACCESS_DENIED.
-    const bool kWineAsRootWritesReadOnlyFiles = runningUnderWine();
-    if (!kWineAsRootWritesReadOnlyFiles) {
-        const DWORD dispositions[] = {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING};
-        for (DWORD disposition : dispositions) {
-            for (DWORD access : {DWORD(GENERIC_WRITE), DWORD(FILE_APPEND_DATA)}) {
-                SCOPED_TRACE(std::to_string(disposition) + " " + std::to_string(access));
-                SetLastError(kSentinel);
-                EXPECT_FALSE(Handle(open("ro.txt", access, kShareAll, disposition)).valid());
+    // Windows refuses with ERROR_ACCESS_DENIED. Wine's user is the Unix one.
+    WCHAR user[64] = {};
+    GetEnvironmentVariableW(TEXT("USERNAME"), user, 64);
+    const bool wineWrites = U8(user) == "root";
+    const char* const kReadOnly = "read-only files: Windows refuses to write them; Wine running "
+                                  "as root opens and truncates them";
+    const DWORD dispositions[] = {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING};
+    for (DWORD disposition : dispositions) {
+        for (DWORD access : {DWORD(GENERIC_WRITE), DWORD(FILE_APPEND_DATA)}) {
+            SCOPED_TRACE(std::to_string(disposition) + " " + std::to_string(access));
+            SetLastError(kSentinel);
+            Handle h(open("ro.txt", access, kShareAll, disposition));
+            EXPECT_EQ(expectOnHost(kReadOnly, false, wineWrites), h.valid());
+            if (!h.valid()) {
                 EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
             }
         }
-        EXPECT_EQ("kept", contents("ro.txt"));
     }
+    EXPECT_EQ(expectOnHost<std::string>(kReadOnly, "kept", wineWrites ? "" : "kept"),
+              contents("ro.txt"));
     SetLastError(kSentinel);
     EXPECT_FALSE(DeleteFileW(winPath("ro.txt").c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());

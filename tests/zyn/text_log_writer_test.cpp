@@ -1,8 +1,10 @@
 // text_log_writer_test.cpp - the text log: its lines character for
 // character, the file's byte-order mark, failures, and concurrent writers.
+#include <cstdio>
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "log_test_support.h"
 #include "zyn_log_output.h"
 #include "zyn_log_writer.h"
@@ -93,6 +95,34 @@ std::string built(const CZYNLogDetail& d, bool shortLine = false) {
 }
 
 class TextLogWriterTest : public HbcTest {};
+
+// The message of record `n` of writer `tag`: its own letter repeated, so that
+// a torn or mixed line shows.
+std::string recordMessage(const std::string& tag, int n) {
+    char head[32];
+    std::snprintf(head, sizeof head, "writer %s record %04d ", tag.c_str(), n);
+    return head + std::string(200, tag[0]);
+}
+
+// Appends records to the log file named first, as writer `tag` (second), as
+// many as the third argument says. It starts when the folder named fourth
+// exists, after making its own folder beside it (that name and the tag), so
+// that the writers can be started together. The exit code counts the failed
+// writes.
+HBC_CHILD_ROUTINE(appendLogRecords) {
+    CreateDirectoryW(W(args[3] + args[1]).c_str(), nullptr);
+    while (GetFileAttributesW(W(args[3]).c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(0);
+    CZYNLogDetail d;
+    d.m_ulLevel = ZYN_ERROR;
+    d.setApplicationName(TEXT("writer"));
+    d.setOutputFile(W(args[0]).c_str());
+    int failed = 0;
+    for (int n = 0; n < std::stoi(args[2]); ++n) {
+        d.setMessage(W(recordMessage(args[1], n)).c_str());
+        if (!CZYNTextLogWriter().write(d)) ++failed;
+    }
+    return failed < 100 ? failed : 100;
+}
 
 }  // namespace
 
@@ -270,5 +300,38 @@ TEST_F(TextLogWriterTest, ConcurrentWritersNeitherLoseNorTearLines) {
         ASSERT_FALSE(rest.empty()) << line;
         char letter = rest[rest.find("\"thread ") + 10];
         EXPECT_NE(std::string::npos, rest.find(std::string(300, letter) + "\" ")) << line;
+    }
+}
+
+// Two processes append to one new log at once: one byte-order mark, and
+// every record whole, once, in its writer's order.
+TEST_F(TextLogWriterTest, TwoProcessesNeitherLoseNorTearLines) {
+    const int RECORDS = 2000;
+    const char* const TAGS[] = {"A", "B"};
+    {
+        const std::string go = U8(winPath("go"));
+        ChildProcess a("appendLogRecords", {U8(logFileWin()), TAGS[0], std::to_string(RECORDS), go});
+        ChildProcess b("appendLogRecords", {U8(logFileWin()), TAGS[1], std::to_string(RECORDS), go});
+        for (int waited = 0; waited < 60000; waited += 10) {
+            if (std::filesystem::exists(fsPath("goA")) && std::filesystem::exists(fsPath("goB")))
+                break;
+            Sleep(10);
+        }
+        std::filesystem::create_directory(fsPath("go"));
+        EXPECT_EQ(0, a.wait());
+        EXPECT_EQ(0, b.wait());
+    }
+    bool bom = false;
+    std::vector<std::string> lines = logLines(&bom);
+    EXPECT_TRUE(bom);
+    EXPECT_EQ(static_cast<size_t>(2 * RECORDS), lines.size());
+    int next[2] = {0, 0};
+    for (const std::string& line : lines) {
+        std::string rest = withoutTime(line);
+        int writer = rest.find("writer B") != std::string::npos;
+        std::string expected =
+            "<ERROR> <writer> \"" + recordMessage(TAGS[writer], next[writer]) + "\" ";
+        ASSERT_EQ(expected, rest) << "torn, lost or out of order";
+        ++next[writer];
     }
 }

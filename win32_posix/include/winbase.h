@@ -1,7 +1,7 @@
 /*
  * winbase.h - the kernel32 functions that win32_posix provides: last error,
- * module name, files and folders, local time, environment and the
- * private-profile (INI) functions.
+ * modules (name, loading), files and folders, local time, environment, the
+ * version and the private-profile (INI) functions.
  */
 #ifndef WIN32_POSIX_WINBASE_H
 #define WIN32_POSIX_WINBASE_H
@@ -49,6 +49,12 @@ void WINAPI SetLastError(DWORD dwErrCode);
 
 /* module */
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+
+/* version */
+BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
 
 /* files */
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

@@ -46,6 +46,8 @@ typedef LONG* LPLONG;
 typedef void* PVOID;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
+typedef CHAR* LPSTR;
+typedef const CHAR* LPCSTR;
 typedef WCHAR* LPWSTR;
 typedef WCHAR* PWSTR;
 typedef const WCHAR* LPCWSTR;

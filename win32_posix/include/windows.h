@@ -16,7 +16,8 @@
  *   registry     RegOpenKeyExW RegCreateKeyExW RegCloseKey RegQueryValueExW
  *                RegSetValueExW RegDeleteValueW RegDeleteKeyW RegDeleteTreeW
  *                RegEnumKeyExW RegEnumValueW RegQueryInfoKeyW RegQueryMultipleValuesW
- *   module       GetModuleFileNameW
+ *   module       GetModuleFileNameW LoadLibraryW GetProcAddress FreeLibrary
+ *   version      GetVersionExW
  *   files        CreateFileW SetFilePointer WriteFile ReadFile GetFileSize
  *                CloseHandle CreateDirectoryW RemoveDirectoryW DeleteFileW
  *                GetFileAttributesW FindFirstFileW FindNextFileW FindClose

@@ -1,5 +1,6 @@
 /*
- * winnt.h - access rights and the file attribute and registry constants.
+ * winnt.h - access rights, the file attribute and registry constants, and
+ * the version records of GetVersionExW.
  */
 #ifndef WIN32_POSIX_WINNT_H
 #define WIN32_POSIX_WINNT_H
@@ -77,6 +78,40 @@
 #define DLL_PROCESS_ATTACH 1
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
+
+/* The version records, laid out exactly as Windows lays them out. */
+typedef struct _OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+} OSVERSIONINFOW, *POSVERSIONINFOW, *LPOSVERSIONINFOW;
+
+typedef struct _OSVERSIONINFOEXW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+} OSVERSIONINFOEXW, *POSVERSIONINFOEXW, *LPOSVERSIONINFOEXW;
+
+static_assert(sizeof(OSVERSIONINFOW) == 276, "OSVERSIONINFOW as on Windows");
+static_assert(sizeof(OSVERSIONINFOEXW) == 284, "OSVERSIONINFOEXW as on Windows");
+static_assert(offsetof(OSVERSIONINFOEXW, szCSDVersion) == 20, "szCSDVersion as on Windows");
+static_assert(offsetof(OSVERSIONINFOEXW, wServicePackMajor) == 276, "the EX fields as on Windows");
+static_assert(offsetof(OSVERSIONINFOEXW, wProductType) == 282, "wProductType as on Windows");
+
+#define VER_PLATFORM_WIN32_NT 2
+#define VER_NT_WORKSTATION 0x0000001
+#define VER_SUITE_SINGLEUSERTS 0x00000100
 
 #define LANG_NEUTRAL 0x00
 #define LANG_ENGLISH 0x09

@@ -1,10 +1,16 @@
 /*
- * winuser.h - the one user32 function the library calls: wsprintfW.
+ * winuser.h - the one user32 function the library calls, wsprintfW, and the
+ * integer-resource macros (a small number in a name's place, as the ordinal
+ * of a GetProcAddress call).
  */
 #ifndef WIN32_POSIX_WINUSER_H
 #define WIN32_POSIX_WINUSER_H
 
 #include "windef.h"
+
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 
 extern "C" {
 

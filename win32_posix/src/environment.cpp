@@ -9,6 +9,8 @@
  *   GetEnvironmentVariableW    SetEnvironmentVariableW
  *   ExpandEnvironmentStringsW  (rules in env_expand.cpp)
  *   GetWindowsDirectoryW
+ *   configValue                the stand-in's own settings (WIN32_POSIX_*),
+ *                              read under the store's mutex like any variable
  *
  * What the POSIX environment cannot hold is kept in the process only: names
  * that begin with '=' (setenv refuses them; Windows allows them) and names
@@ -198,7 +200,20 @@ DWORD setLocked(wstring_view name, const wstring* value) {
     return ERROR_SUCCESS;
 }
 
-std::string posixUserName() {
+// A POSIX variable as it stands ("" when not set); with g_mutex held.
+std::string posixValueLocked(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// The POSIX variables that the host facts come from, read under g_mutex.
+struct HostVariables {
+    std::string user;
+    std::string logName;
+    std::string tempFolder;
+};
+
+std::string posixUserName(const HostVariables& variables) {
     struct passwd entry;
     struct passwd* result = nullptr;
     std::vector<char> scratch(16384);
@@ -206,16 +221,14 @@ std::string posixUserName() {
         result && result->pw_name && *result->pw_name) {
         return result->pw_name;
     }
-    for (const char* name : {"USER", "LOGNAME"}) {
-        std::string value = configValue(name);
-        if (!value.empty()) return value;
-    }
-    return std::string();
+    return !variables.user.empty() ? variables.user : variables.logName;
 }
 
-HostFacts gatherHostFacts() {
+// Without g_mutex held: the temporary folder's Windows path comes from the
+// drive mapping, whose first use reads the configuration under that lock.
+HostFacts gatherHostFacts(const HostVariables& variables) {
     HostFacts facts;
-    facts.userName = fromUtf8(posixUserName());
+    facts.userName = fromUtf8(posixUserName(variables));
 
     char host[256] = {0};
     if (::gethostname(host, sizeof host - 1) == 0) facts.hostName = fromUtf8(host);
@@ -223,7 +236,7 @@ HostFacts gatherHostFacts() {
     long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     facts.processors = online > 0 ? static_cast<unsigned>(online) : 1;
 
-    std::string temp = configValue("TMPDIR");
+    std::string temp = variables.tempFolder;
     if (temp.empty() || temp[0] != '/') temp = "/tmp";
     while (temp.size() > 1 && temp.back() == '/') temp.pop_back();
     facts.tempFolder = toWindowsPath(temp);
@@ -238,12 +251,23 @@ HostFacts gatherHostFacts() {
 }
 
 // Works out Windows' usual variables that the process lacks, once, before
-// any other use of the store.
-void ensureDefaultsLocked() {
+// any other use of the store. Called without g_mutex held (see
+// gatherHostFacts); two threads that both get here build the same table and
+// the first one's stays.
+void ensureDefaults() {
+    HostVariables variables;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_defaultsReady) return;
+        variables = {posixValueLocked("USER"), posixValueLocked("LOGNAME"),
+                     posixValueLocked("TMPDIR")};
+    }
+    const HostFacts facts = gatherHostFacts(variables);
+    std::lock_guard<std::mutex> lock(g_mutex);
     if (g_defaultsReady) return;
     auto present = [](wstring_view name, wstring& value) { return lookupLocked(name, value); };
     std::vector<DefaultVariable> usual;
-    for (auto& variable : defaultVariables(gatherHostFacts(), present)) {
+    for (auto& variable : defaultVariables(facts, present)) {
         wstring existing;
         if (!lookupLocked(variable.first, existing))
             usual.push_back(DefaultVariable{std::move(variable.first), std::move(variable.second)});
@@ -263,6 +287,13 @@ wstring windowsDirectoryLocked() {
 
 }  // namespace
 
+// The stand-in's own settings are read under the lock that guards every
+// change of the environment, so that a read never meets setenv halfway.
+std::string configValue(const char* name) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return posixValueLocked(name);
+}
+
 }  // namespace w32p
 
 using namespace w32p;
@@ -276,9 +307,9 @@ extern "C" DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer,
     try {
         wstring value;
         bool found;
+        ensureDefaults();
         {
             std::lock_guard<std::mutex> lock(g_mutex);
-            ensureDefaultsLocked();
             found = lookupLocked(view(lpName), value);
         }
         if (!found) {
@@ -322,9 +353,9 @@ extern "C" BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) 
         }
         const wstring value(view(lpValue));
         DWORD error;
+        ensureDefaults();
         {
             std::lock_guard<std::mutex> lock(g_mutex);
-            ensureDefaultsLocked();
             error = setLocked(name, lpValue ? &value : nullptr);
         }
         if (error != ERROR_SUCCESS) {
@@ -345,9 +376,9 @@ extern "C" BOOL WINAPI SetEnvironmentVariableW(LPCWSTR lpName, LPCWSTR lpValue) 
 extern "C" DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
     try {
         std::vector<ExpandPiece> pieces;
+        ensureDefaults();
         {
             std::lock_guard<std::mutex> lock(g_mutex);
-            ensureDefaultsLocked();
             pieces = splitExpansion(view(lpSrc), [](wstring_view name, wstring& value) {
                 return lookupLocked(name, value);
             });
@@ -366,9 +397,9 @@ extern "C" DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, D
 extern "C" UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
     try {
         wstring dir;
+        ensureDefaults();
         {
             std::lock_guard<std::mutex> lock(g_mutex);
-            ensureDefaultsLocked();
             dir = windowsDirectoryLocked();
         }
         const UINT length = static_cast<UINT>(dir.size());

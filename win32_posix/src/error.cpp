@@ -5,7 +5,6 @@
  *   GetLastError / SetLastError: per thread, 0 in a new thread.
  */
 #include <cerrno>
-#include <cstdlib>
 
 #include "internal.h"
 
@@ -47,11 +46,6 @@ DWORD setLastErrorFromErrno() {
     DWORD code = errorFromErrno(errno);
     SetLastError(code);
     return code;
-}
-
-std::string configValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
 }
 
 }  // namespace w32p

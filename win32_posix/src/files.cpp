@@ -8,21 +8,21 @@
  *   ReadFile WriteFile SetFilePointer GetFileSize
  *   CreateDirectoryW RemoveDirectoryW DeleteFileW GetFileAttributesW
  *
- * Sharing between handles of this process follows Windows' rules exactly.
- * Between processes, POSIX has no share modes; an advisory whole-file lock
- * stands in for the common case: a handle that shares neither reading nor
- * writing holds the lock exclusively, any other handle with data access holds
- * it shared, and an open that cannot get its lock at once is refused with
- * ERROR_SHARING_VIOLATION. A new file opened that way appears in its folder
- * already locked, so no other process can open it before its creator is done.
+ * Share modes follow Windows' rules between the handles of the process (the
+ * sharing table) and between processes (marks on the file that every process
+ * sees, share_marks.cpp), and a refused open or deletion gets
+ * ERROR_SHARING_VIOLATION. A new file and its handle's share entry and marks
+ * come into being as one step: the file is made without a name (or under a
+ * temporary one), marked, and then linked into place while the table is
+ * locked, so no thread or process can open it in between.
  */
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -31,6 +31,7 @@
 #include "file_status.h"
 #include "handles.h"
 #include "internal.h"
+#include "share_marks.h"
 
 namespace w32p {
 
@@ -132,6 +133,9 @@ public:
         : m_fd(std::move(fd)), m_access(access), m_directory(directory), m_pathOnly(pathOnly),
           m_key(key), m_shareId(shareId) {}
     ~OpenFile() override {
+        // The marks go with the descriptor, before the share entry, so that
+        // an open the table lets in finds no marks of this handle.
+        m_fd.reset();
         if (m_shareId) sharing().remove(m_key, m_shareId);
     }
 
@@ -172,46 +176,63 @@ DWORD ioError(int err) {
     return errorFromErrno(err);
 }
 
-// The cross-process stand-in for share modes (see the banner): false when
-// another open file description holds the lock in a conflicting way.
-bool lockForSharing(int fd, DWORD access, DWORD share) {
-    if (!access) return true;
-    bool exclusive = !(share & (FILE_SHARE_READ | FILE_SHARE_WRITE));
-    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return true;
-    // File systems without flock: no cross-process sharing checks.
-    return errno != EWOULDBLOCK;
+// A name beside `path` for a file that is being made, unique in the system
+// for the moment it exists.
+std::string temporaryName(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    std::string folder = parentFolder(path);
+    char name[64];
+    std::snprintf(name, sizeof name, ".~w32p-%ld-%u", static_cast<long>(::getpid()), ++counter);
+    return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
 }
 
-// Creates a new file at `path` (failing with EEXIST when the name exists).
-// With `lockExclusive`, the file is created unnamed, locked, and then given
-// its name, so that it appears already locked. Returns 0 or an errno value.
-int createNewFile(const std::string& path, int accessFlags, bool lockExclusive, Fd& out) {
+// Creates a new file at `path` (failing with EEXIST when the name exists),
+// readable and writable, and runs `prepare` on it before its name appears:
+// made without a name and then linked into place, or, where the file system
+// cannot do that, made under a temporary name and linked to `path`; only
+// where neither works is it created under its name at once. Returns 0 or an
+// errno value.
+template <class Prepare>
+int createNewFile(const std::string& path, Prepare prepare, Fd& out) {
+    auto linkInto = [&](Fd& fd, const char* from, int flags) {
+        prepare(fd.get());
+        if (::linkat(AT_FDCWD, from, AT_FDCWD, path.c_str(), flags) != 0) return errno;
+        out = std::move(fd);
+        return 0;
+    };
 #ifdef O_TMPFILE
-    if (lockExclusive) {
-        Fd unnamed(::open(parentFolder(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
-        if (unnamed.valid()) {
-            ::flock(unnamed.get(), LOCK_EX | LOCK_NB);
-            char self[64];
-            std::snprintf(self, sizeof self, "/proc/self/fd/%d", unnamed.get());
-            if (::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                out = std::move(unnamed);
-                return 0;
-            }
-            if (errno == EEXIST) return EEXIST;
-            // No /proc, or a file system that cannot link: the plain way.
-        }
+    Fd unnamed(::open(parentFolder(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (unnamed.valid()) {
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", unnamed.get());
+        int err = linkInto(unnamed, self, AT_SYMLINK_FOLLOW);
+        if (err == 0 || err == EEXIST) return err;
+        // No /proc, or a file system that cannot link it: the next way.
+    } else if (errno == ENOENT || errno == ENOTDIR || errno == EACCES) {
+        return errno;
     }
 #endif
-    Fd fd(::open(path.c_str(), accessFlags | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    const std::string temporary = temporaryName(path);
+    Fd named(::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (named.valid()) {
+        int err = linkInto(named, temporary.c_str(), 0);
+        ::unlink(temporary.c_str());
+        if (err == 0 || err == EEXIST) return err;
+        named.reset();  // no hard links here: the plain way
+    }
+    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd.valid()) return errno;
-    if (lockExclusive) ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    prepare(fd.get());
     out = std::move(fd);
     return 0;
 }
 
-// open(2) flags for the access a handle has.
-int openFlags(DWORD access, bool truncate) {
-    bool read = access & kAccessRead;
+// open(2) flags for the access a handle has. A handle that writes without
+// reading still gets a readable descriptor where the permissions allow
+// (`readable`), since its share marks need one; its access bits keep it from
+// reading.
+int openFlags(DWORD access, bool truncate, bool readable) {
+    bool read = (access & kAccessRead) || (readable && access);
     bool write = (access & (kAccessWrite | kAccessAppend)) || truncate;
     int flags = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
     if ((access & kAccessAppend) && !(access & kAccessWrite)) flags |= O_APPEND;
@@ -229,7 +250,7 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
     PosixPath p = toPosixPath(windowsName);
     if (!p.ok) return fail(ERROR_PATH_NOT_FOUND);
     const DWORD access = accessBitsFromMask(desiredAccess);
-    const bool exclusive = access && !(shareMode & (FILE_SHARE_READ | FILE_SHARE_WRITE));
+    SharingTable& table = sharing();
 
     // A few attempts, for the case that another process creates or removes
     // the file between the look and the open.
@@ -241,6 +262,9 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
         bool created = false;
         bool pathOnly = false;
         bool truncate = false;
+        // Held from a file's creation to its share entry, and over the
+        // sharing check of an existing file.
+        std::unique_lock<std::mutex> lock(table.mutex, std::defer_lock);
 
         if (exists && S_ISDIR(st.st_mode)) {
             if (disposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
@@ -266,7 +290,9 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             bool readOnly = attributesFromMode(st.st_mode) & FILE_ATTRIBUTE_READONLY;
             if (readOnly && ((access & (kAccessWrite | kAccessAppend)) || truncate))
                 return fail(ERROR_ACCESS_DENIED);
-            fd = Fd(::open(p.path.c_str(), openFlags(access, truncate)));
+            fd = Fd(::open(p.path.c_str(), openFlags(access, truncate, true)));
+            if (!fd.valid() && errno == EACCES)
+                fd = Fd(::open(p.path.c_str(), openFlags(access, truncate, false)));
             if (!fd.valid() && errno == EACCES && !access && !truncate) {
                 // Attributes-only access needs no read permission on Windows.
                 fd = Fd(::open(p.path.c_str(), O_PATH | O_CLOEXEC));
@@ -279,7 +305,19 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
         } else {
             if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
                 return fail(missingPathError(p.path));
-            int err = createNewFile(p.path, openFlags(access, false), exclusive, fd);
+            lock.lock();
+            int err = createNewFile(
+                p.path,
+                [&](int newFd) {
+                    if ((access & kAccessAppend) && !(access & kAccessWrite))
+                        ::fcntl(newFd, F_SETFL, ::fcntl(newFd, F_GETFL) | O_APPEND);
+                    if (flags & FILE_ATTRIBUTE_READONLY) {
+                        struct stat now;
+                        if (::fstat(newFd, &now) == 0) ::fchmod(newFd, now.st_mode & ~0222);
+                    }
+                    placeShareMarks(newFd, access, shareMode);
+                },
+                fd);
             if (err == EEXIST) {
                 if (disposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
                 continue;  // created meanwhile: open it as an existing file
@@ -287,29 +325,21 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             if (err == ENOENT || err == ENOTDIR) return fail(ERROR_PATH_NOT_FOUND);
             if (err) return fail(errorFromErrno(err));
             created = true;
-            if ((access & kAccessAppend) && !(access & kAccessWrite))
-                ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) | O_APPEND);
-            if (flags & FILE_ATTRIBUTE_READONLY) {
-                struct stat now;
-                if (::fstat(fd.get(), &now) == 0) ::fchmod(fd.get(), now.st_mode & ~0222);
-            }
         }
 
         struct stat opened;
         if (::fstat(fd.get(), &opened) != 0) return fail(errorFromErrno(errno));
         FileKey key{opened.st_dev, opened.st_ino};
         const bool directory = S_ISDIR(opened.st_mode);
-        uint64_t shareId = 0;
-        {
-            SharingTable& table = sharing();
-            std::lock_guard<std::mutex> lock(table.mutex);
+        if (!lock.owns_lock()) lock.lock();
+        if (!created) {
             if (!table.allows(key, access, shareMode)) return fail(ERROR_SHARING_VIOLATION);
-            if (!pathOnly && !created && !lockForSharing(fd.get(), access, shareMode))
+            if (!pathOnly && !claimShareMarks(fd.get(), access, shareMode))
                 return fail(ERROR_SHARING_VIOLATION);
-            if (created && !exclusive) lockForSharing(fd.get(), access, shareMode);
-            if (truncate && ::ftruncate(fd.get(), 0) != 0) return fail(errorFromErrno(errno));
-            if (access) shareId = table.add(key, access, shareMode);
         }
+        if (truncate && ::ftruncate(fd.get(), 0) != 0) return fail(errorFromErrno(errno));
+        uint64_t shareId = access ? table.add(key, access, shareMode) : 0;
+        lock.unlock();
         HANDLE handle = insertHandle(std::make_shared<OpenFile>(std::move(fd), access, directory,
                                                                 pathOnly, key, shareId));
         bool existed = !created;
@@ -534,12 +564,9 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     const w32p::FileKey key{st.st_dev, st.st_ino};
     if (!table.allows(key, w32p::kAccessDelete, everyShare))
         return w32p::failBool(ERROR_SHARING_VIOLATION);
-    if (S_ISREG(st.st_mode) && !table.files.count(key)) {
-        // A handle of another process that shares nothing holds the lock.
-        w32p::Fd probe(::open(p.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-        if (probe.valid() && ::flock(probe.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-            return w32p::failBool(ERROR_SHARING_VIOLATION);
-    }
+    // A handle of another process that does not share deletion.
+    if (S_ISREG(st.st_mode) && w32p::deletionRefused(p.path.c_str()))
+        return w32p::failBool(ERROR_SHARING_VIOLATION);
     if (::unlink(p.path.c_str()) == 0) return TRUE;
     return w32p::failBool(w32p::errorFromErrno(errno));
 }

@@ -19,11 +19,15 @@ DWORD errorFromErrno(int errnoValue);
 DWORD setLastErrorFromErrno();
 
 // An environment variable of the process ("" when not set), as the stand-in
-// reads its own configuration (WIN32_POSIX_*).
+// reads its own configuration (WIN32_POSIX_*): under the environment's lock,
+// so never while SetEnvironmentVariableW is changing the environment. Every
+// read of the configuration goes through here. Not to be called with that
+// lock held (environment.cpp).
 std::string configValue(const char* name);
 
-// Resets cached configuration (drive folders).
+// Reset cached configuration: the drive folders, the reported version.
 void resetPathConfiguration();
+void resetVersionConfiguration();
 
 }  // namespace w32p
 

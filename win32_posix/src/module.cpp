@@ -1,10 +1,24 @@
 /*
- * module.cpp - the file names of the running program and of loaded modules.
+ * module.cpp - modules: the file names of the running program and of loaded
+ * modules, and loading modules at run time.
  *
  *   GetModuleFileNameW   NULL: the executable (/proc/self/exe); a module: its
- *                        file. A module handle is, as on Windows, the address
- *                        the module is loaded at; the handle dlopen returns is
- *                        accepted as well.
+ *                        file.
+ *   LoadLibraryW         dlopen of a shared object: a Windows path (drive
+ *                        letter, backslashes) maps like every other path; a
+ *                        bare name is looked for as dlopen looks for it. No
+ *                        Windows library exists here, so the shell's
+ *                        (shlwapi.dll) is not found.
+ *   GetProcAddress       dlsym, by name only: shared objects have no
+ *                        ordinals, so an ordinal finds nothing.
+ *   FreeLibrary          dlclose, once for each LoadLibraryW.
+ *
+ * A module handle is, as on Windows, the address the module is loaded at, so
+ * every load of one module gives the same handle; the handle dlopen returns
+ * is accepted as well. The loads are counted as Windows counts them: the
+ * module stays until each LoadLibraryW has had its FreeLibrary. A module the
+ * program was linked with stays for good, as Windows keeps the modules a
+ * program imports.
  */
 #include <dlfcn.h>
 #include <link.h>
@@ -13,6 +27,9 @@
 
 #include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "../include/win32_posix/paths.h"
@@ -66,6 +83,39 @@ std::string modulePath(const void* value) {
     return absolute(info.dli_fname);
 }
 
+// The load address of the module behind a dlopen handle.
+void* baseOfHandle(void* handle) {
+    struct link_map* map = nullptr;
+    Dl_info info;
+    if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) return nullptr;
+    if (!::dladdr(map->l_ld, &info)) return nullptr;
+    return info.dli_fbase;
+}
+
+// The modules LoadLibraryW loaded: load address -> dlopen handle and the
+// number of loads not yet freed. dlopen and dlclose run without the lock, since
+// a module's constructors and destructors may load modules themselves.
+struct LoadedModule {
+    void* handle;
+    unsigned loads;
+};
+std::mutex g_loadedMutex;
+std::map<void*, LoadedModule>& loadedModules() {
+    static std::map<void*, LoadedModule>* table = new std::map<void*, LoadedModule>;
+    return *table;
+}
+
+// A file that exists but is no shared object for this process: a Windows
+// DLL, a 32-bit object in a 64-bit process, text.
+bool isForeignFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char head[5] = {};
+    if (!file.read(head, sizeof head)) return static_cast<bool>(std::ifstream(path));
+    const char wanted = sizeof(void*) == 8 ? 2 : 1;  // ELFCLASS64 or ELFCLASS32
+    return !(head[0] == 0x7f && head[1] == 'E' && head[2] == 'L' && head[3] == 'F' &&
+             head[4] == wanted);
+}
+
 }  // namespace
 
 }  // namespace w32p
@@ -94,4 +144,97 @@ extern "C" DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, D
     lpFilename[nSize - 1] = 0;
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return nSize;
+}
+
+/* Loads a module and returns its handle (the same one for every load of a
+   module; each load is counted). NULL on failure: ERROR_MOD_NOT_FOUND when
+   the module (or one it needs) is not found, ERROR_BAD_EXE_FORMAT when the
+   file is no module for this process, ERROR_INVALID_PARAMETER for a null
+   name. */
+extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
+    if (!lpLibFileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const w32p::wstring_view name = w32p::view(lpLibFileName);
+    std::string file;
+    if (name.find_first_of(u"\\/:") != w32p::wstring_view::npos) {
+        w32p::PosixPath posix = w32p::toPosixPath(name);
+        if (!posix.ok) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        file = posix.path;
+    } else {
+        file = w32p::toUtf8(name);
+    }
+    void* handle = file.empty() ? nullptr : ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* base = handle ? w32p::baseOfHandle(handle) : nullptr;
+    if (!base) {
+        if (handle) ::dlclose(handle);
+        bool path = file.find('/') != std::string::npos;
+        SetLastError(path && w32p::isForeignFile(file) ? ERROR_BAD_EXE_FORMAT
+                                                        : ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(w32p::g_loadedMutex);
+    auto inserted = w32p::loadedModules().emplace(base, w32p::LoadedModule{handle, 0});
+    ++inserted.first->second.loads;
+    return static_cast<HMODULE>(base);
+}
+
+/* The address of a module's export, by name, or by ordinal (a value below
+   0x10000 in the name's place). NULL with ERROR_PROC_NOT_FOUND when the
+   module has no such export (natively every ordinal: shared objects have
+   none), ERROR_MOD_NOT_FOUND when the handle is no module's. A null module
+   is the program itself. */
+extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    std::string file = hModule ? w32p::modulePath(hModule) : w32p::executablePath();
+    if (file.empty()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    if (IS_INTRESOURCE(lpProcName)) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    // A handle of its own, so that the module's symbols are looked up, whoever loaded it.
+    void* handle = ::dlopen(hModule ? file.c_str() : nullptr, RTLD_NOW | RTLD_NOLOAD);
+    void* symbol = handle ? ::dlsym(handle, lpProcName) : nullptr;
+    // dlsym also searches the modules this one needs; Windows looks at this
+    // module's own exports only.
+    Dl_info where;
+    if (symbol && (!::dladdr(symbol, &where) || w32p::modulePath(where.dli_fbase) != file))
+        symbol = nullptr;
+    if (handle) ::dlclose(handle);
+    if (!symbol) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(symbol);
+}
+
+/* Ends one load of a module: the module goes when each LoadLibraryW has had
+   its FreeLibrary (a module the program was linked with stays). TRUE on
+   success; FALSE with ERROR_MOD_NOT_FOUND when the handle is no module's. */
+extern "C" BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+    void* handle = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(w32p::g_loadedMutex);
+        auto& modules = w32p::loadedModules();
+        auto it = modules.find(hLibModule);
+        if (it != modules.end()) {
+            handle = it->second.handle;
+            if (--it->second.loads == 0) modules.erase(it);
+        }
+    }
+    if (handle) {
+        ::dlclose(handle);
+        return TRUE;
+    }
+    if (!hLibModule || w32p::modulePath(hLibModule).empty()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    return TRUE;
 }

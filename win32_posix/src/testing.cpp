@@ -7,7 +7,10 @@
 namespace w32p {
 namespace testing {
 
-void resetConfiguration() { resetPathConfiguration(); }
+void resetConfiguration() {
+    resetPathConfiguration();
+    resetVersionConfiguration();
+}
 
 }  // namespace testing
 }  // namespace w32p
