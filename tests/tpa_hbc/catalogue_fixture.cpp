@@ -102,9 +102,7 @@ std::string CatalogueTest::section(const char* name, int n, const Edits& edits) 
     return text;
 }
 
-ExpectedItem CatalogueTest::item(int n) const {
-    return {n, n < 100 ? n * 100 : n, command(n), ""};
-}
+ExpectedItem CatalogueTest::item(int n) const { return {n, n < 100 ? n * 100 : n, command(n), ""}; }
 
 void CatalogueTest::setFolderValue(const WCHAR* value) {
     HKEY key = nullptr;
@@ -171,12 +169,14 @@ void expectCatalogue(const HostAnswers& answers, const std::vector<ExpectedItem>
         return;
     }
     for (const auto& [id, answer] : answers.byId) {
-        const std::vector<ExpectedItem>* list =
-            id / 100 == 0 ? &quick : id / 100 == 1 ? &toolkit : nullptr;
+        const std::vector<ExpectedItem>* list = id / 100 == 0   ? &quick
+                                                : id / 100 == 1 ? &toolkit
+                                                                : nullptr;
         size_t position = id % 100;
         DWORD code = !list ? 2 : position > list->size() || list->empty() ? 1 : 0;
         const ExpectedItem* item = code ? nullptr : &(*list)[position == 0 ? 0 : position - 1];
-        SCOPED_TRACE("id " + std::to_string(id) + (item ? ": item " + std::to_string(item->n) : ""));
+        SCOPED_TRACE("id " + std::to_string(id) +
+                     (item ? ": item " + std::to_string(item->n) : ""));
         EXPECT_EQ(code, answer.infoCode);
         EXPECT_EQ(code, answer.capabilityCode);
         EXPECT_EQ(item ? 4000 + item->n : kCapabilityUntouched, answer.capability);

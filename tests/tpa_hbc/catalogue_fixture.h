@@ -32,7 +32,9 @@ protected:
     // The items folder, as the registry value names it by default (with its
     // trailing backslash), and a file in it.
     wstr itemsFolder() const { return winPath("items") + TEXT("\\"); }
-    std::filesystem::path itemPath(const std::string& name) const { return fsPath("items/" + name); }
+    std::filesystem::path itemPath(const std::string& name) const {
+        return fsPath("items/" + name);
+    }
     // The program every command starts, and item n's command line.
     std::string program() const { return U8(winPath("programs\\tool.exe")); }
     std::string command(int n) const;

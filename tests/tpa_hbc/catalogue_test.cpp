@@ -28,19 +28,20 @@ TEST_F(CatalogueTest, HostGetsEveryItemInFolderSearchOrder) {
         Section quick;
         Section toolkit;
     } rows[] = {
-        {"quick.ini", {1, 0, 0}, {}},          // QUICKLINK only; Category 0 stays 0
-        {"tool.ini", {}, {2, 100, 100}},       // TOOLKIT only; 100 and more stay as they are
-        {"both.ini", {3, 1, 100}, {4, 150, 150}},  // both; below 100: times 100
+        {"quick.ini", {1, 0, 0}, {}},                // QUICKLINK only; Category 0 stays 0
+        {"tool.ini", {}, {2, 100, 100}},             // TOOLKIT only; 100 and more stay as they are
+        {"both.ini", {3, 1, 100}, {4, 150, 150}},    // both; below 100: times 100
         {"more.ini", {5, 99, 9900}, {6, -5, -500}},  // negative values too
-        {"neither.ini", {}, {}},               // no section of either kind
+        {"neither.ini", {}, {}},                     // no section of either kind
     };
     writeBytes(itemPath("neither.ini"), "[OTHER]\r\nCategory=1\r\n" + section("Quicklinks", 9));
-    writeBytes(itemPath("notes.txt"), section("QUICKLINK", 8));        // not "*.ini"
-    std::filesystem::create_directories(itemPath("x.ini"));             // a folder is listed, yields nothing
+    writeBytes(itemPath("notes.txt"), section("QUICKLINK", 8));  // not "*.ini"
+    std::filesystem::create_directories(itemPath("x.ini"));  // a folder is listed, yields nothing
     writeBytes(itemPath("x.ini/inner.ini"), section("QUICKLINK", 7));
     for (const auto& row : rows) {
         std::string text;
-        for (const auto& [name, s] : {std::pair{"QUICKLINK", row.quick}, std::pair{"TOOLKIT", row.toolkit}})
+        for (const auto& [name, s] :
+             {std::pair{"QUICKLINK", row.quick}, std::pair{"TOOLKIT", row.toolkit}})
             if (s.n) text += section(name, s.n, {{"Category", std::to_string(s.category).c_str()}});
         if (!text.empty()) writeBytes(itemPath(row.file), text);
     }
@@ -50,10 +51,12 @@ TEST_F(CatalogueTest, HostGetsEveryItemInFolderSearchOrder) {
     for (const std::string& name : searchOrder(itemsFolder() + TEXT("*.ini")))
         for (const auto& row : rows) {
             if (name != row.file) continue;
-            for (const auto& [s, list] : {std::pair{row.quick, &quick}, std::pair{row.toolkit, &toolkit}})
+            for (const auto& [s, list] :
+                 {std::pair{row.quick, &quick}, std::pair{row.toolkit, &toolkit}})
                 if (s.n)
-                    list->push_back({s.n, s.categoryCode, command(s.n),
-                                     std::string(row.file) == "both.ini" ? "Item " + std::to_string(s.n) : ""});
+                    list->push_back(
+                        {s.n, s.categoryCode, command(s.n),
+                         std::string(row.file) == "both.ini" ? "Item " + std::to_string(s.n) : ""});
         }
     ASSERT_EQ(3u, quick.size());
     expectCatalogue(loadAndAsk(), quick, toolkit);
@@ -97,29 +100,68 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
         Edits edits;
         std::vector<std::string> records;
     } rows[] = {
-        {"a01.ini", "QUICKLINK", {{"XP", nullptr}}, {"ini", "Missing XP value for QUICKLINK in file <path>"}},
-        {"a02.ini", "TOOLKIT", {{"XP", "-1"}}, {"ini", "Missing XP value for TOOLKIT in file <path>"}},
-        {"a03.ini", "TOOLKIT", {{"Vista", nullptr}}, {"ini", "Missing VISTA value for TOOLKIT in file <path>"}},
+        {"a01.ini",
+         "QUICKLINK",
+         {{"XP", nullptr}},
+         {"ini", "Missing XP value for QUICKLINK in file <path>"}},
+        {"a02.ini",
+         "TOOLKIT",
+         {{"XP", "-1"}},
+         {"ini", "Missing XP value for TOOLKIT in file <path>"}},
+        {"a03.ini",
+         "TOOLKIT",
+         {{"Vista", nullptr}},
+         {"ini", "Missing VISTA value for TOOLKIT in file <path>"}},
         // Checks run in order: only the first missing key is reported.
-        {"a04.ini", "QUICKLINK", {{"Dependency", nullptr}, {"Capability", nullptr}},
+        {"a04.ini",
+         "QUICKLINK",
+         {{"Dependency", nullptr}, {"Capability", nullptr}},
          {"ini", "Missing DEPENDENCY value for QUICKLINK in file <path>"}},
-        {"a05.ini", "TOOLKIT", {{"MenuType", nullptr}}, {"ini", "Missing MENUTYPE value for TOOLKIT in file <path>"}},
+        {"a05.ini",
+         "TOOLKIT",
+         {{"MenuType", nullptr}},
+         {"ini", "Missing MENUTYPE value for TOOLKIT in file <path>"}},
         // A missing text is not the INI reader's failure: no record of its own.
-        {"a06.ini", "QUICKLINK", {{"MenuString", nullptr}}, {"Missing MENUSTRING value for QUICKLINK in file <path>"}},
-        {"a07.ini", "TOOLKIT", {{"MenuString", ""}}, {"Missing MENUSTRING value for TOOLKIT in file <path>"}},
-        {"a08.ini", "QUICKLINK", {{"MenuString", menu100.c_str()}},
+        {"a06.ini",
+         "QUICKLINK",
+         {{"MenuString", nullptr}},
+         {"Missing MENUSTRING value for QUICKLINK in file <path>"}},
+        {"a07.ini",
+         "TOOLKIT",
+         {{"MenuString", ""}},
+         {"Missing MENUSTRING value for TOOLKIT in file <path>"}},
+        {"a08.ini",
+         "QUICKLINK",
+         {{"MenuString", menu100.c_str()}},
          {"MENUSTRING value too long for QUICKLINK in file <path>"}},
-        {"a09.ini", "TOOLKIT", {{"ExecInterfaceType", nullptr}}, {"ini", "Missing EXECTYPE value for TOOLKIT in file <path>"}},
-        {"a10.ini", "QUICKLINK", {{"ExecInterface", nullptr}}, {"Missing EXECSTRING value for QUICKLINK in file <path>"}},
-        {"a11.ini", "QUICKLINK", {{"ExecInterface", "%HBC_PROGRAMS%\\tool.exe /x"}},
+        {"a09.ini",
+         "TOOLKIT",
+         {{"ExecInterfaceType", nullptr}},
+         {"ini", "Missing EXECTYPE value for TOOLKIT in file <path>"}},
+        {"a10.ini",
+         "QUICKLINK",
+         {{"ExecInterface", nullptr}},
+         {"Missing EXECSTRING value for QUICKLINK in file <path>"}},
+        {"a11.ini",
+         "QUICKLINK",
+         {{"ExecInterface", "%HBC_PROGRAMS%\\tool.exe /x"}},
          {"bad path: " + programs8 + "\\tool.exe /x"}},
-        {"a12.ini", "TOOLKIT", {{"ExecInterface", "\"%HBC_PROGRAMS%\\tool.exe /x"}},
+        {"a12.ini",
+         "TOOLKIT",
+         {{"ExecInterface", "\"%HBC_PROGRAMS%\\tool.exe /x"}},
          {"bad path: \"" + programs8 + "\\tool.exe /x"}},
-        {"a13.ini", "QUICKLINK", {{"ExecInterface", "\"%HBC_PROGRAMS%\\none.exe\" /x"}},
+        {"a13.ini",
+         "QUICKLINK",
+         {{"ExecInterface", "\"%HBC_PROGRAMS%\\none.exe\" /x"}},
          {"bad path: \"" + programs8 + "\\none.exe\" /x"}},
-        {"a14.ini", "TOOLKIT", {{"ExecInterface", longCommand.c_str()}},
+        {"a14.ini",
+         "TOOLKIT",
+         {{"ExecInterface", longCommand.c_str()}},
          {"EXECSTRING value too long for TOOLKIT in file <path>"}},
-        {"a15.ini", "QUICKLINK", {{"Capability", nullptr}}, {"ini", "Missing CAPABILITY value for QUICKLINK in file <path>"}},
+        {"a15.ini",
+         "QUICKLINK",
+         {{"Capability", nullptr}},
+         {"ini", "Missing CAPABILITY value for QUICKLINK in file <path>"}},
         // No Category, or -1: skipped without a message of the module's.
         {"a16.ini", "QUICKLINK", {{"Category", nullptr}}, {"ini"}},
         {"a17.ini", "TOOLKIT", {{"Category", "-1"}}, {"ini"}},
@@ -128,7 +170,8 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
         {"b02.ini", "TOOLKIT", {{"ExecInterface", fittingCommand.c_str()}}, {}},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
-        writeBytes(itemPath(rows[i].file), section(rows[i].kind, static_cast<int>(i + 1), rows[i].edits));
+        writeBytes(itemPath(rows[i].file),
+                   section(rows[i].kind, static_cast<int>(i + 1), rows[i].edits));
 
     std::vector<std::string> expected = {kDllMainRecord};
     for (const std::string& name : searchOrder(itemsFolder() + TEXT("*.ini"))) {
@@ -151,7 +194,8 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
     ASSERT_TRUE(module.loaded());
     const std::vector<std::string> logged = logMessages();
     for (size_t i = 0; i < std::max(expected.size(), logged.size()); ++i) {
-        EXPECT_EQ(i < expected.size() ? expected[i] : "(none)", i < logged.size() ? logged[i] : "(none)")
+        EXPECT_EQ(i < expected.size() ? expected[i] : "(none)",
+                  i < logged.size() ? logged[i] : "(none)")
             << "record " << i;
     }
     ExpectedItem accepted = item(19);
@@ -161,13 +205,17 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
     // The records themselves: level and application, then the message and
     // nothing after it (no object, function, source or line).
     auto endsWith = [](const std::string& line, const std::string& tail) {
-        return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+        return line.size() >= tail.size() &&
+               line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
     };
-    const std::string a01 = "Missing XP value for QUICKLINK in file " + U8(itemsFolder()) + "a01.ini";
+    const std::string a01 =
+        "Missing XP value for QUICKLINK in file " + U8(itemsFolder()) + "a01.ini";
     const std::vector<std::string> rejection = logLinesWith(a01);
     ASSERT_EQ(1u, rejection.size());
-    EXPECT_PRED2(endsWith, rejection[0], "<EXCEPTION_BAD> <" + applicationName() + "> \"" + a01 + "\" ");
-    EXPECT_PRED2(endsWith, logLines().front(), "<DEBUG> <" + applicationName() + "> \"" + kDllMainRecord + "\" ");
+    EXPECT_PRED2(endsWith, rejection[0],
+                 "<EXCEPTION_BAD> <" + applicationName() + "> \"" + a01 + "\" ");
+    EXPECT_PRED2(endsWith, logLines().front(),
+                 "<DEBUG> <" + applicationName() + "> \"" + kDllMainRecord + "\" ");
 }
 
 TEST_F(CatalogueTest, FolderValueIsExpandedAndTheNamesAppendedToIt) {
@@ -191,9 +239,13 @@ TEST_F(CatalogueTest, FolderValueIsExpandedAndTheNamesAppendedToIt) {
         {"with its trailing backslash", folder + "\\", {1}, 1},
         {"with an environment variable", std::string("%HBC_ITEMS%\\"), {1}, 1},
         {"without the backslash: itemsitems.ini, and itemsitemsitems.ini which is not there",
-         folder, {3}, 3},
+         folder,
+         {3},
+         3},
         {"missing: the current folder is searched, the bare names read in the Windows folder",
-         std::nullopt, {}, 4},
+         std::nullopt,
+         {},
+         4},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.comment);

@@ -23,7 +23,7 @@ struct Answer {
 };
 
 struct HostAnswers {
-    DWORD status = 0;                // HB_GetStatus
+    DWORD status = 0;  // HB_GetStatus
     std::map<DWORD, Answer> byId;
 };
 

@@ -60,6 +60,8 @@ TEST_F(ModuleEntryTest, AnUndeterminedVersionClearsBothFlagsAndBuildsTheCatalogu
     EXPECT_EQ(0u, runningOnXP);
     EXPECT_EQ(0u, runningOnVista);
     EXPECT_EQ((std::vector<LONG>{1, 1, 0}), counts()) << "XP=0 and Vista=0 pass no filter";
-    EXPECT_EQ(1u, logLinesWith("\"CZYNWindowsOSInfo construction failed. Cannot call member functions.\"").size());
+    EXPECT_EQ(
+        1u, logLinesWith("\"CZYNWindowsOSInfo construction failed. Cannot call member functions.\"")
+                .size());
 }
 #endif

@@ -44,9 +44,8 @@ TEST_F(WindowsVersionTest, SectionsAreFilteredByTheRunningVersion) {
         {"1", "0", 'A', 'v', 'A'}, {"1", "1", 'A', 'A', 'A'}, {"1", "2", 'A', 'v', 'A'},
         {"1", "-", 'V', 'V', 'V'},  // the key is needed everywhere
         {"2", "0", 'x', 'v', 'A'}, {"2", "1", 'x', 'A', 'A'}, {"2", "2", 'x', 'v', 'A'},
-        {"2", "-", 'x', 'V', 'V'},
-        {"-", "0", 'X', 'X', 'X'}, {"-", "1", 'X', 'X', 'X'}, {"-", "2", 'X', 'X', 'X'},
-        {"-", "-", 'X', 'X', 'X'},
+        {"2", "-", 'x', 'V', 'V'}, {"-", "0", 'X', 'X', 'X'}, {"-", "1", 'X', 'X', 'X'},
+        {"-", "2", 'X', 'X', 'X'}, {"-", "-", 'X', 'X', 'X'},
     };
     struct {
         const char* name;
@@ -62,8 +61,9 @@ TEST_F(WindowsVersionTest, SectionsAreFilteredByTheRunningVersion) {
     std::vector<std::string> names;
     for (size_t i = 0; i < std::size(files); ++i) {
         names.push_back(std::string("xp") + files[i].xp + "_vista" + files[i].vista + ".ini");
-        writeBytes(itemPath(names[i]), section("QUICKLINK", static_cast<int>(i + 1),
-                                               {{"XP", dash(files[i].xp)}, {"Vista", dash(files[i].vista)}}));
+        writeBytes(itemPath(names[i]),
+                   section("QUICKLINK", static_cast<int>(i + 1),
+                           {{"XP", dash(files[i].xp)}, {"Vista", dash(files[i].vista)}}));
     }
     const std::vector<std::string> order = searchOrder(itemsFolder() + TEXT("*.ini"));
     ASSERT_EQ(std::size(files), order.size());
@@ -71,7 +71,8 @@ TEST_F(WindowsVersionTest, SectionsAreFilteredByTheRunningVersion) {
     for (const auto& version : versions) {
         SCOPED_TRACE(version.name);
         ScopedEnvVar posixVersion(TEXT("WIN32_POSIX_VERSION"), W(version.posix));
-        ASSERT_TRUE(regSetString(HKEY_CURRENT_USER, kWineAppDefaults, TEXT("Version"), W(version.wine)));
+        ASSERT_TRUE(
+            regSetString(HKEY_CURRENT_USER, kWineAppDefaults, TEXT("Version"), W(version.wine)));
         std::filesystem::remove(fsPath("log.txt"));
         HostAnswers answers = askInChild();
 
@@ -79,22 +80,34 @@ TEST_F(WindowsVersionTest, SectionsAreFilteredByTheRunningVersion) {
         std::vector<std::string> rejections;
         for (const std::string& name : order) {
             size_t i = std::find(names.begin(), names.end(), name) - names.begin();
-            const char outcome = version.column == 0 ? files[i].onXP
+            const char outcome = version.column == 0   ? files[i].onXP
                                  : version.column == 1 ? files[i].onVista
                                                        : files[i].onOther;
             const std::string path = U8(itemsFolder()) + name;
             switch (outcome) {
-            case 'A': accepted.push_back(item(static_cast<int>(i + 1))); break;
-            case 'X': rejections.push_back("Missing XP value for QUICKLINK in file " + path); break;
-            case 'x': rejections.push_back("This QUICKLINK is not for Windows XP.  file = " + path); break;
-            case 'V': rejections.push_back("Missing VISTA value for QUICKLINK in file " + path); break;
-            case 'v': rejections.push_back("This QUICKLINK is not for Windows Vista.  file = " + path); break;
+                case 'A':
+                    accepted.push_back(item(static_cast<int>(i + 1)));
+                    break;
+                case 'X':
+                    rejections.push_back("Missing XP value for QUICKLINK in file " + path);
+                    break;
+                case 'x':
+                    rejections.push_back("This QUICKLINK is not for Windows XP.  file = " + path);
+                    break;
+                case 'V':
+                    rejections.push_back("Missing VISTA value for QUICKLINK in file " + path);
+                    break;
+                case 'v':
+                    rejections.push_back("This QUICKLINK is not for Windows Vista.  file = " +
+                                         path);
+                    break;
             }
         }
         expectCatalogue(answers, accepted, {});
         std::vector<std::string> logged;
         for (const std::string& message : logMessages())
-            if (message.rfind("Missing ", 0) == 0 || message.rfind("This ", 0) == 0) logged.push_back(message);
+            if (message.rfind("Missing ", 0) == 0 || message.rfind("This ", 0) == 0)
+                logged.push_back(message);
         EXPECT_EQ(rejections, logged);
     }
 }

@@ -32,7 +32,8 @@ protected:
         OSVERSIONINFOW info = {};
         info.dwOSVersionInfoSize = sizeof info;
         return GetVersionExW(&info) &&
-               std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) == version;
+               std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) ==
+                   version;
 #else
         m_version.emplace(TEXT("WIN32_POSIX_VERSION"), W(version));
         w32p::testing::resetConfiguration();
@@ -71,8 +72,9 @@ public:
 private:
     void set(const DWORD* value, DWORD type) {
         if (value)
-            EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
-                                                    reinterpret_cast<const BYTE*>(value), sizeof *value));
+            EXPECT_EQ(ERROR_SUCCESS,
+                      RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
+                                     reinterpret_cast<const BYTE*>(value), sizeof *value));
         else
             RegDeleteValueW(m_key, TEXT("CSDVersion"));
     }
@@ -163,9 +165,12 @@ TEST_F(WindowsOSInfoTest, OperationsAreTraced) {
     } expected[] = {
         {"<CZYNWindowsOSInfo::CZYNWindowsOSInfo> <Passed> <zyn_windows_os_info.cpp, 43> ", 1},
         {"<CZYNWindowsOSInfo::~CZYNWindowsOSInfo> <Passed> <zyn_windows_os_info.cpp, 167> ", 1},
-        {"<CZYNWindowsOSInfo::performPECheck> <Failed Logical Result> <zyn_windows_os_info.cpp, 419> ", 1},
+        {"<CZYNWindowsOSInfo::performPECheck> <Failed Logical Result> <zyn_windows_os_info.cpp, "
+         "419> ",
+         1},
         // Query 37 is asked only when query 18 answered.
-        {"<CZYNWindowsOSInfo::performOSQueryFunction> " + query + " <zyn_windows_os_info.cpp, 339> ",
+        {"<CZYNWindowsOSInfo::performOSQueryFunction> " + query +
+             " <zyn_windows_os_info.cpp, 339> ",
          shell ? 2u : 1u},
         {"<zyn_windows_os_info.cpp, 185> ", 2},  // isXP: ENTRY and EXIT
         {"<zyn_windows_os_info.cpp, 219> ", 2},  // isVista
@@ -197,7 +202,9 @@ TEST_F(WindowsOSInfoTest, VersionQueryFallsBackToTheBasicRecordThenGivesUp) {
     ASSERT_EQ(1u, records.size());
     EXPECT_NE(std::string::npos, records[0].find("<EXCEPTION_BAD> "));
     EXPECT_NE(std::string::npos, records[0].find("<zyn_windows_os_info.cpp, 96> "));
-    EXPECT_EQ(1u, logLinesWith("<CZYNWindowsOSInfo::CZYNWindowsOSInfo> <Failed> <zyn_windows_os_info.cpp, 43> ")
-                      .size());
+    EXPECT_EQ(1u,
+              logLinesWith(
+                  "<CZYNWindowsOSInfo::CZYNWindowsOSInfo> <Failed> <zyn_windows_os_info.cpp, 43> ")
+                  .size());
 }
 #endif

@@ -27,9 +27,10 @@ const DWORD kQuery37 = 37;
 // bits (0x0200 is Service Pack 2); 0 when the value cannot be read.
 DWORD readServicePack() {
     return zyn::guard({SOURCE, __LINE__, zyn::LastError}, DWORD(0), [] {
-        CZYNRegistryDword csdVersion(HKEY_LOCAL_MACHINE,
-                                     CZYNWCharString(TEXT("SYSTEM\\CurrentControlSet\\Control\\Windows")),
-                                     CZYNWCharString(TEXT("CSDVersion")), KEY_READ, false, 0);
+        CZYNRegistryDword csdVersion(
+            HKEY_LOCAL_MACHINE,
+            CZYNWCharString(TEXT("SYSTEM\\CurrentControlSet\\Control\\Windows")),
+            CZYNWCharString(TEXT("CSDVersion")), KEY_READ, false, 0);
         DWORD value = 0;
         return csdVersion.getValue(value, false) ? DWORD(value >> 8) : DWORD(0);
     });
@@ -92,7 +93,8 @@ bool CZYNWindowsOSInfo::performOSQueryFunction(DWORD query, bool& answer) {
             // IsOS is exported by its ordinal only.
             const FARPROC entry = GetProcAddress(hShell, MAKEINTRESOURCEA(kIsOSOrdinal));
             if (entry)
-                answer = reinterpret_cast<IsOSFunction>(reinterpret_cast<void*>(entry))(query) != FALSE;
+                answer =
+                    reinterpret_cast<IsOSFunction>(reinterpret_cast<void*>(entry))(query) != FALSE;
             FreeLibrary(hShell);
             hShell = nullptr;
             return entry != nullptr;
