@@ -204,8 +204,11 @@ LONG CategoryCode(LONG category) {
 void ReadItem(CZYNIni& ini, const WCHAR* sectionName, HbcItemList& list,
               const CZYNWCharString& path, CZYNWCharString& text) {
     const CZYNWCharString section(sectionName);
-    const CZYNWCharString inFile = CZYNWCharString(TEXT(" value for ")) + section + TEXT(" in file ");
-    auto missing = [&](const WCHAR* what) { Reject(CZYNWCharString(TEXT("Missing ")) + what + inFile + path); };
+    const CZYNWCharString inFile =
+        CZYNWCharString(TEXT(" value for ")) + section + TEXT(" in file ");
+    auto missing = [&](const WCHAR* what) {
+        Reject(CZYNWCharString(TEXT("Missing ")) + what + inFile + path);
+    };
     auto notFor = [&](const WCHAR* windows) {
         Reject(CZYNWCharString(TEXT("This ")) + section + TEXT(" is not for Windows ") + windows +
                TEXT(".  file = ") + path);
@@ -220,7 +223,8 @@ void ReadItem(CZYNIni& ini, const WCHAR* sectionName, HbcItemList& list,
     // section: a cut command would start something else.
     auto store = [&](WCHAR* field, DWORD units, const WCHAR* what) {
         if (text.getLength() >= units)
-            Reject(CZYNWCharString(what) + TEXT(" value too long for ") + section + TEXT(" in file ") + path);
+            Reject(CZYNWCharString(what) + TEXT(" value too long for ") + section +
+                   TEXT(" in file ") + path);
         copyField(field, units, text.getText());
     };
 
@@ -257,14 +261,17 @@ void ReadItem(CZYNIni& ini, const WCHAR* sectionName, HbcItemList& list,
 void ReadWindowsVersion() {
     runningOnXP = 0;
     runningOnVista = 0;
-    zyn::attempt({SOURCE, __LINE__, zyn::LastError}, [] {
-        CZYNWindowsOSInfo osInfo;
-        runningOnVista = osInfo.isVista() ? 1 : 0;
-        runningOnXP = osInfo.isXP() ? 1 : 0;
-    }, [] {
-        runningOnXP = 0;
-        runningOnVista = 0;
-    });
+    zyn::attempt(
+        {SOURCE, __LINE__, zyn::LastError},
+        [] {
+            CZYNWindowsOSInfo osInfo;
+            runningOnVista = osInfo.isVista() ? 1 : 0;
+            runningOnXP = osInfo.isXP() ? 1 : 0;
+        },
+        [] {
+            runningOnXP = 0;
+            runningOnVista = 0;
+        });
 }
 
 }  // namespace

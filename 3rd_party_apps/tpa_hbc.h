@@ -85,9 +85,10 @@ bool LoadStringFromIni(const CZYNWCharString& iniFile, DWORD languageId, WCHAR* 
 // the console program. True when the expansion (and the check) succeeded.
 bool ExpandAndCheckPath(CZYNWCharString& path, bool checkFile);
 
-// The registry setting that names the folder of the item definition files.
+// The registry setting (a key of HKEY_LOCAL_MACHINE and its value) that names
+// the folder of the item definition files.
 const WCHAR* const HBC_ITEM_FOLDER_KEY =
-    TEXT("SOFTWARE\\Norvak\\HubConsole\\Client\\Third Party Applications");  // under HKEY_LOCAL_MACHINE
+    TEXT("SOFTWARE\\Norvak\\HubConsole\\Client\\Third Party Applications");
 const WCHAR* const HBC_ITEM_FOLDER_VALUE = TEXT("IniFolder");
 
 // Lists the item definition files: every "*.ini" entry of the folder that

@@ -86,8 +86,8 @@ bool runningUnderWine() {
 bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
                  const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr);
+    LONG rc =
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     EXPECT_EQ(ERROR_SUCCESS, rc) << U8(path);
     if (rc != ERROR_SUCCESS) return false;
     rc = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));

@@ -19,7 +19,8 @@ std::set<std::string> exportedNames(HMODULE module) {
     auto base = reinterpret_cast<const unsigned char*>(module);
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (!dir.VirtualAddress) return names;
     auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
     auto nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
@@ -46,7 +47,8 @@ TEST_F(ModuleLoadTest, HostSeesTheThreeFunctions) {
 
 TEST_F(ModuleLoadTest, LoadAndUnloadEachCallDllMain) {
     ASSERT_TRUE(enableLogging(59));  // the default levels and DEBUG
-    const std::string record = "<DEBUG> <" + applicationName() + "> \"calling DllMain() - tpa_hbc.dll\"";
+    const std::string record =
+        "<DEBUG> <" + applicationName() + "> \"calling DllMain() - tpa_hbc.dll\"";
     {
         LoadedModule module(HBC_MODULE_PATH);
         ASSERT_TRUE(module.loaded());
