@@ -90,103 +90,75 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
     };
     const std::string longCommand = commandOf(260), fittingCommand = commandOf(259);
     const std::string menu99(99, 'm'), menu100(100, 'm');
-    // One file per row, holding section `kind` of item n with the edits;
-    // `records` are the messages its section writes ("ini": the INI
-    // reader's record for a missing integer), "<path>" standing for the
-    // file's path.
+    // One file per row (s01.ini, s02.ini, ...), holding section `kind` of
+    // item n (the row's number) with the edits. Its records: the INI
+    // reader's for a missing integer, when `ini`, then `message` followed by
+    // the file's path (a "bad path: " message is given whole).
     struct {
-        const char* file;
         const char* kind;
         Edits edits;
-        std::vector<std::string> records;
+        bool ini;
+        std::string message;
     } rows[] = {
-        {"a01.ini",
-         "QUICKLINK",
-         {{"XP", nullptr}},
-         {"ini", "Missing XP value for QUICKLINK in file <path>"}},
-        {"a02.ini",
-         "TOOLKIT",
-         {{"XP", "-1"}},
-         {"ini", "Missing XP value for TOOLKIT in file <path>"}},
-        {"a03.ini",
-         "TOOLKIT",
-         {{"Vista", nullptr}},
-         {"ini", "Missing VISTA value for TOOLKIT in file <path>"}},
+        // clang-format off
+        {"QUICKLINK", {{"XP", nullptr}}, true, "Missing XP value for QUICKLINK in file "},
+        {"TOOLKIT", {{"XP", "-1"}}, true, "Missing XP value for TOOLKIT in file "},
+        {"TOOLKIT", {{"Vista", nullptr}}, true, "Missing VISTA value for TOOLKIT in file "},
         // Checks run in order: only the first missing key is reported.
-        {"a04.ini",
-         "QUICKLINK",
-         {{"Dependency", nullptr}, {"Capability", nullptr}},
-         {"ini", "Missing DEPENDENCY value for QUICKLINK in file <path>"}},
-        {"a05.ini",
-         "TOOLKIT",
-         {{"MenuType", nullptr}},
-         {"ini", "Missing MENUTYPE value for TOOLKIT in file <path>"}},
-        // A missing text is not the INI reader's failure: no record of its own.
-        {"a06.ini",
-         "QUICKLINK",
-         {{"MenuString", nullptr}},
-         {"Missing MENUSTRING value for QUICKLINK in file <path>"}},
-        {"a07.ini",
-         "TOOLKIT",
-         {{"MenuString", ""}},
-         {"Missing MENUSTRING value for TOOLKIT in file <path>"}},
-        {"a08.ini",
-         "QUICKLINK",
-         {{"MenuString", menu100.c_str()}},
-         {"MENUSTRING value too long for QUICKLINK in file <path>"}},
-        {"a09.ini",
-         "TOOLKIT",
-         {{"ExecInterfaceType", nullptr}},
-         {"ini", "Missing EXECTYPE value for TOOLKIT in file <path>"}},
-        {"a10.ini",
-         "QUICKLINK",
-         {{"ExecInterface", nullptr}},
-         {"Missing EXECSTRING value for QUICKLINK in file <path>"}},
-        {"a11.ini",
-         "QUICKLINK",
-         {{"ExecInterface", "%HBC_PROGRAMS%\\tool.exe /x"}},
-         {"bad path: " + programs8 + "\\tool.exe /x"}},
-        {"a12.ini",
-         "TOOLKIT",
-         {{"ExecInterface", "\"%HBC_PROGRAMS%\\tool.exe /x"}},
-         {"bad path: \"" + programs8 + "\\tool.exe /x"}},
-        {"a13.ini",
-         "QUICKLINK",
-         {{"ExecInterface", "\"%HBC_PROGRAMS%\\none.exe\" /x"}},
-         {"bad path: \"" + programs8 + "\\none.exe\" /x"}},
-        {"a14.ini",
-         "TOOLKIT",
-         {{"ExecInterface", longCommand.c_str()}},
-         {"EXECSTRING value too long for TOOLKIT in file <path>"}},
-        {"a15.ini",
-         "QUICKLINK",
-         {{"Capability", nullptr}},
-         {"ini", "Missing CAPABILITY value for QUICKLINK in file <path>"}},
+        {"QUICKLINK", {{"Dependency", nullptr}, {"Capability", nullptr}}, true,
+         "Missing DEPENDENCY value for QUICKLINK in file "},
+        {"TOOLKIT", {{"MenuType", nullptr}}, true, "Missing MENUTYPE value for TOOLKIT in file "},
+        // A missing text is no failure of the INI reader's: no record of its own.
+        {"QUICKLINK", {{"MenuString", nullptr}}, false,
+         "Missing MENUSTRING value for QUICKLINK in file "},
+        {"TOOLKIT", {{"MenuString", ""}}, false, "Missing MENUSTRING value for TOOLKIT in file "},
+        {"QUICKLINK", {{"MenuString", menu100.c_str()}}, false,
+         "MENUSTRING value too long for QUICKLINK in file "},
+        {"TOOLKIT", {{"ExecInterfaceType", nullptr}}, true,
+         "Missing EXECTYPE value for TOOLKIT in file "},
+        {"QUICKLINK", {{"ExecInterface", nullptr}}, false,
+         "Missing EXECSTRING value for QUICKLINK in file "},
+        {"QUICKLINK", {{"ExecInterface", "%HBC_PROGRAMS%\\tool.exe /x"}}, false,
+         "bad path: " + programs8 + "\\tool.exe /x"},
+        {"TOOLKIT", {{"ExecInterface", "\"%HBC_PROGRAMS%\\tool.exe /x"}}, false,
+         "bad path: \"" + programs8 + "\\tool.exe /x"},
+        {"QUICKLINK", {{"ExecInterface", "\"%HBC_PROGRAMS%\\none.exe\" /x"}}, false,
+         "bad path: \"" + programs8 + "\\none.exe\" /x"},
+        {"TOOLKIT", {{"ExecInterface", longCommand.c_str()}}, false,
+         "EXECSTRING value too long for TOOLKIT in file "},
+        {"QUICKLINK", {{"Capability", nullptr}}, true,
+         "Missing CAPABILITY value for QUICKLINK in file "},
         // No Category, or -1: skipped without a message of the module's.
-        {"a16.ini", "QUICKLINK", {{"Category", nullptr}}, {"ini"}},
-        {"a17.ini", "TOOLKIT", {{"Category", "-1"}}, {"ini"}},
-        // The longest texts that fit are accepted.
-        {"b01.ini", "QUICKLINK", {{"MenuString", menu99.c_str()}}, {}},
-        {"b02.ini", "TOOLKIT", {{"ExecInterface", fittingCommand.c_str()}}, {}},
+        {"QUICKLINK", {{"Category", nullptr}}, true, ""},
+        {"TOOLKIT", {{"Category", "-1"}}, true, ""},
+        // The longest texts that fit are accepted (items 18 and 19).
+        {"QUICKLINK", {{"MenuString", menu99.c_str()}}, false, ""},
+        {"TOOLKIT", {{"ExecInterface", fittingCommand.c_str()}}, false, ""},
+        // clang-format on
+    };
+    auto fileOf = [](size_t row) {
+        char name[16];
+        std::snprintf(name, sizeof name, "s%02zu.ini", row + 1);
+        return std::string(name);
     };
     for (size_t i = 0; i < std::size(rows); ++i)
-        writeBytes(itemPath(rows[i].file),
+        writeBytes(itemPath(fileOf(i)),
                    section(rows[i].kind, static_cast<int>(i + 1), rows[i].edits));
 
     std::vector<std::string> expected = {kDllMainRecord};
     for (const std::string& name : searchOrder(itemsFolder() + TEXT("*.ini"))) {
-        for (const auto& row : rows) {
-            if (name != row.file) continue;
-            const std::string path = U8(itemsFolder()) + name;
-            // The file's other section has no Category.
-            if (std::string(row.kind) == "TOOLKIT") expected.push_back(kIniRecord);
-            for (std::string record : row.records) {
-                if (record == "ini") record = kIniRecord;
-                size_t at = record.find("<path>");
-                if (at != std::string::npos) record.replace(at, 6, path);
-                expected.push_back(record);
-            }
-            if (std::string(row.kind) == "QUICKLINK") expected.push_back(kIniRecord);
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            if (name != fileOf(i)) continue;
+            // The file's other section has no Category: one INI record,
+            // QUICKLINK being read first.
+            const bool quick = std::string(rows[i].kind) == "QUICKLINK";
+            if (!quick) expected.push_back(kIniRecord);
+            if (rows[i].ini) expected.push_back(kIniRecord);
+            if (!rows[i].message.empty())
+                expected.push_back(rows[i].message.rfind("bad path: ", 0) == 0
+                                       ? rows[i].message
+                                       : rows[i].message + U8(itemsFolder()) + name);
+            if (quick) expected.push_back(kIniRecord);
         }
     }
     // The log of the load itself: the host's queries write records of their own.
@@ -209,7 +181,7 @@ TEST_F(CatalogueTest, RejectedSectionsAreLoggedAfterDllMainsRecord) {
                line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
     };
     const std::string a01 =
-        "Missing XP value for QUICKLINK in file " + U8(itemsFolder()) + "a01.ini";
+        "Missing XP value for QUICKLINK in file " + U8(itemsFolder()) + "s01.ini";
     const std::vector<std::string> rejection = logLinesWith(a01);
     ASSERT_EQ(1u, rejection.size());
     EXPECT_PRED2(endsWith, rejection[0],

@@ -39,13 +39,16 @@ TEST_F(WindowsVersionTest, SectionsAreFilteredByTheRunningVersion) {
         const char* vista;
         char onXP, onVista, onOther;
     } files[] = {
+        // clang-format off
         {"0", "0", 'x', 'v', 'A'}, {"0", "1", 'x', 'A', 'A'}, {"0", "2", 'x', 'v', 'A'},
         {"0", "-", 'x', 'V', 'V'},  // on XP the XP check comes first
         {"1", "0", 'A', 'v', 'A'}, {"1", "1", 'A', 'A', 'A'}, {"1", "2", 'A', 'v', 'A'},
         {"1", "-", 'V', 'V', 'V'},  // the key is needed everywhere
         {"2", "0", 'x', 'v', 'A'}, {"2", "1", 'x', 'A', 'A'}, {"2", "2", 'x', 'v', 'A'},
-        {"2", "-", 'x', 'V', 'V'}, {"-", "0", 'X', 'X', 'X'}, {"-", "1", 'X', 'X', 'X'},
-        {"-", "2", 'X', 'X', 'X'}, {"-", "-", 'X', 'X', 'X'},
+        {"2", "-", 'x', 'V', 'V'},
+        {"-", "0", 'X', 'X', 'X'}, {"-", "1", 'X', 'X', 'X'}, {"-", "2", 'X', 'X', 'X'},
+        {"-", "-", 'X', 'X', 'X'},
+        // clang-format on
     };
     struct {
         const char* name;

@@ -71,12 +71,12 @@ public:
 
 private:
     void set(const DWORD* value, DWORD type) {
-        if (value)
-            EXPECT_EQ(ERROR_SUCCESS,
-                      RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
-                                     reinterpret_cast<const BYTE*>(value), sizeof *value));
-        else
+        if (!value) {
             RegDeleteValueW(m_key, TEXT("CSDVersion"));
+            return;
+        }
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
+                                                reinterpret_cast<const BYTE*>(value), sizeof *value));
     }
     HKEY m_key = nullptr;
     bool m_existed = false;
