@@ -75,8 +75,9 @@ private:
             RegDeleteValueW(m_key, TEXT("CSDVersion"));
             return;
         }
-        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
-                                                reinterpret_cast<const BYTE*>(value), sizeof *value));
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegSetValueExW(m_key, TEXT("CSDVersion"), 0, type,
+                                 reinterpret_cast<const BYTE*>(value), sizeof *value));
     }
     HKEY m_key = nullptr;
     bool m_existed = false;
