@@ -14,6 +14,7 @@
 #include "tpa_hbc.h"
 
 #include <memory>
+#include <optional>
 
 #include "zyn_failure.h"
 #include "zyn_file.h"
@@ -255,18 +256,20 @@ void ReadItem(CZYNIni& ini, const WCHAR* sectionName, HbcItemList& list,
     }
 }
 
-// Records which Windows runs. When the version cannot be determined (the
-// record saying so is in the log), the module loads as on a version that is
-// neither XP nor Vista: both flags cleared, the catalogue built as usual.
-void ReadWindowsVersion() {
+// Records which Windows runs, from an object the caller keeps while it
+// builds the catalogue. When the version cannot be determined (the record
+// saying so is in the log), the object stays empty and the module loads as
+// on a version that is neither XP nor Vista: both flags cleared, the
+// catalogue built as usual.
+void ReadWindowsVersion(std::optional<CZYNWindowsOSInfo>& osInfo) {
     runningOnXP = 0;
     runningOnVista = 0;
     zyn::attempt(
         {SOURCE, __LINE__, zyn::LastError},
-        [] {
-            CZYNWindowsOSInfo osInfo;
-            runningOnVista = osInfo.isVista() ? 1 : 0;
-            runningOnXP = osInfo.isXP() ? 1 : 0;
+        [&] {
+            osInfo.emplace();
+            runningOnVista = osInfo->isVista() ? 1 : 0;
+            runningOnXP = osInfo->isXP() ? 1 : 0;
         },
         [] {
             runningOnXP = 0;
@@ -339,7 +342,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
         if (reason == DLL_PROCESS_ATTACH) {
             // The load never fails because of the catalogue: whatever cannot
             // be read leaves the lists shorter.
-            ReadWindowsVersion();
+            std::optional<CZYNWindowsOSInfo> osInfo;
+            ReadWindowsVersion(osInfo);
             BuildListOfIniFiles();
             BuildListsOfHbcItems();
         } else if (reason == DLL_PROCESS_DETACH) {
