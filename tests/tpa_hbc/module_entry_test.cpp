@@ -46,6 +46,29 @@ TEST_F(ModuleEntryTest, EveryReasonWritesTheRecordAndOnlyProcessReasonsChangeThe
     }
 }
 
+TEST_F(ModuleEntryTest, AttachAndDetachAreTracedInOrder) {
+    writeBytes(itemPath("a.ini"), section("QUICKLINK", 1) + section("TOOLKIT", 2));
+    ASSERT_TRUE(enableLogging(827));  // the default levels, DEBUG, ENTRY and EXIT
+    DllMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
+    DllMain(nullptr, DLL_PROCESS_DETACH, nullptr);
+    // The EXIT records of the load's own steps, in order: the operating
+    // system information lives until the catalogue is built.
+    const std::string steps[] = {
+        "<CZYNWindowsOSInfo::CZYNWindowsOSInfo> <Passed> <zyn_windows_os_info.cpp, 43> ",
+        "<CZYNWindowsOSInfo::isVista> ",
+        "<CZYNWindowsOSInfo::isXP> ",
+        "<tpa_hbc.dll::BuildListOfIniFiles> <Passed> <tpa_hbc.cpp, 439> ",
+        "<tpa_hbc.dll::BuildListsOfHbcItems> <Passed> <tpa_hbc.cpp, 102> ",
+        "<CZYNWindowsOSInfo::~CZYNWindowsOSInfo> <Passed> <zyn_windows_os_info.cpp, 167> ",
+        "<tpa_hbc.dll::DeleteLists> <Passed> <tpa_hbc.cpp, 353> ",
+    };
+    std::vector<std::string> found;
+    for (const std::string& line : logLinesWith("<EXIT> "))
+        for (const std::string& step : steps)
+            if (line.find(step) != std::string::npos) found.push_back(step);
+    EXPECT_EQ(std::vector<std::string>(std::begin(steps), std::end(steps)), found);
+}
+
 #ifndef _WIN32
 // Natively only: the real version query never fails; the stand-in's can be
 // made to (FailingVersionQueries). The module then loads as on a version
