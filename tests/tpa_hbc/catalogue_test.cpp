@@ -33,6 +33,8 @@ TEST_F(CatalogueTest, HostGetsEveryItemInFolderSearchOrder) {
         {"both.ini", {3, 1, 100}, {4, 150, 150}},    // both; below 100: times 100
         {"more.ini", {5, 99, 9900}, {6, -5, -500}},  // negative values too
         {"neither.ini", {}, {}},                     // no section of either kind
+        // The product wraps around in 32 bits (-3000000000 + 2^32), never overflows.
+        {"wrap.ini", {10, -30000000, 1294967296}, {}},
     };
     writeBytes(itemPath("neither.ini"), "[OTHER]\r\nCategory=1\r\n" + section("Quicklinks", 9));
     writeBytes(itemPath("notes.txt"), section("QUICKLINK", 8));  // not "*.ini"
@@ -58,7 +60,7 @@ TEST_F(CatalogueTest, HostGetsEveryItemInFolderSearchOrder) {
                         {s.n, s.categoryCode, command(s.n),
                          std::string(row.file) == "both.ini" ? "Item " + std::to_string(s.n) : ""});
         }
-    ASSERT_EQ(3u, quick.size());
+    ASSERT_EQ(4u, quick.size());
     expectCatalogue(loadAndAsk(), quick, toolkit);
 }
 
