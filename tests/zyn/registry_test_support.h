@@ -36,6 +36,22 @@ inline bool regGet(const std::string& sub, const std::string& name, DWORD* type,
     return rc == ERROR_SUCCESS;
 }
 
+// A value's type and bytes as "type: bytes in hex" ("1: 61 00 00 00").
+inline std::string describe(DWORD type, const BYTE* bytes, size_t count) {
+    const char hex[] = "0123456789abcdef";
+    std::string out = std::to_string(type) + ":";
+    for (size_t i = 0; i < count; ++i) out += {' ', hex[bytes[i] >> 4], hex[bytes[i] & 15]};
+    return out;
+}
+
+// The stored value, described; "missing" when there is none.
+inline std::string raw(const std::string& sub, const std::string& name) {
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    if (!regGet(sub, name, &type, &bytes)) return "missing";
+    return describe(type, bytes.data(), bytes.size());
+}
+
 // Whether the key exists, asked past the library.
 inline bool regKeyExists(const std::string& sub) {
     HKEY key = nullptr;

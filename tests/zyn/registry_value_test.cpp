@@ -3,8 +3,6 @@
 // text without a terminator, other types), the cache rules of each class,
 // createIfMissing, the exact bytes a write stores, the failure records, and
 // the key-level lists of each type.
-#include <functional>
-
 #include "registry_test_support.h"
 #include "zyn_registry_dword.h"
 #include "zyn_registry_string.h"
@@ -13,11 +11,13 @@ namespace {
 
 CZYNRegistryString stringValue(const std::string& sub, const std::string& name,
                                bool createIfMissing = false, REGSAM access = KEY_ALL_ACCESS) {
-    return CZYNRegistryString(HKEY_CURRENT_USER, scratchKey(sub), Z(name), access, createIfMissing, 0);
+    return CZYNRegistryString(HKEY_CURRENT_USER, scratchKey(sub), Z(name), access, createIfMissing,
+                              0);
 }
 CZYNRegistryDword dwordValue(const std::string& sub, const std::string& name,
                              bool createIfMissing = false, REGSAM access = KEY_ALL_ACCESS) {
-    return CZYNRegistryDword(HKEY_CURRENT_USER, scratchKey(sub), Z(name), access, createIfMissing, 0);
+    return CZYNRegistryDword(HKEY_CURRENT_USER, scratchKey(sub), Z(name), access, createIfMissing,
+                             0);
 }
 
 // A value's answer as text: the string, the number in decimal, or "false".
@@ -52,32 +52,68 @@ void storeWithoutTerminator(const std::string& sub, const std::string& name, DWO
     const wstr text = W(utf8) + TEXT("y");
     regSetBytes(HKEY_CURRENT_USER, scratchPath(sub), W(name), type, {});
     HKEY key = nullptr;
-    ASSERT_EQ(0, RegOpenKeyExW(HKEY_CURRENT_USER, scratchPath(sub).c_str(), 0, KEY_SET_VALUE, &key));
-    EXPECT_EQ(0, RegSetValueExW(key, W(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(text.data()),
-                                static_cast<DWORD>((text.size() - 1) * sizeof(WCHAR))));
+    ASSERT_EQ(0,
+              RegOpenKeyExW(HKEY_CURRENT_USER, scratchPath(sub).c_str(), 0, KEY_SET_VALUE, &key));
+    EXPECT_EQ(
+        0, RegSetValueExW(key, W(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(text.data()),
+                          static_cast<DWORD>((text.size() - 1) * sizeof(WCHAR))));
     RegCloseKey(key);
 }
 
-// One step of a cache scenario: what it answers, what the registry holds
-// afterwards, and whether the cache is then valid.
-template <class Value>
-struct Step {
+// One step of a cache scenario on the value "v" of the key "c": a new text
+// put in the registry first (past the library) when `stored` is set, then the
+// operation; its answer, what the registry holds afterwards, and whether the
+// cache is then valid.
+enum Operation { kRead, kReadCached, kWrite, kWriteCacheOnly };
+struct CacheStep {
     const char* comment;
-    std::function<std::string(Value&)> action;
+    const char* storedFirst;
+    Operation operation;
+    const char* argument;  // of a write
     std::string answer;
     std::string storedAfter;
-    bool cacheValidAfter;
+    bool validAfter;
 };
 
+void storeFirst(CZYNRegistryString&, const char* text) {
+    regSetString(HKEY_CURRENT_USER, scratchPath("c"), TEXT("v"), W(text));
+}
+void storeFirst(CZYNRegistryDword&, const char* number) {
+    regSetDword(HKEY_CURRENT_USER, scratchPath("c"), TEXT("v"), std::stoul(number));
+}
+bool write(CZYNRegistryString& value, const char* text, bool cacheOnly) {
+    return value.setValue(Z(text), cacheOnly);
+}
+bool write(CZYNRegistryDword& value, const char* number, bool cacheOnly) {
+    return value.setValue(std::stoul(number), cacheOnly);
+}
+
 template <class Value>
-void runSteps(Value& value, const std::string& name, const std::vector<Step<Value>>& steps) {
-    for (const Step<Value>& step : steps) {
+void runCacheSteps(Value value, const std::vector<CacheStep>& steps) {
+    for (const CacheStep& step : steps) {
         SCOPED_TRACE(step.comment);
-        EXPECT_EQ(step.answer, step.action(value));
-        EXPECT_EQ(step.storedAfter, stored("c", name));
-        EXPECT_EQ(step.cacheValidAfter, value.isCacheValid());
+        if (step.storedFirst) storeFirst(value, step.storedFirst);
+        const bool writing = step.operation == kWrite || step.operation == kWriteCacheOnly;
+        const std::string answer =
+            writing ? std::to_string(write(value, step.argument, step.operation == kWriteCacheOnly))
+                    : read(value, step.operation == kReadCached);
+        EXPECT_EQ(step.answer, answer);
+        EXPECT_EQ(step.storedAfter, stored("c", "v"));
+        EXPECT_EQ(step.validAfter, value.isCacheValid());
         EXPECT_FALSE(value.isKeyOpen());
     }
+}
+
+// "tag name=value" of each record of a key-level list.
+template <class List, class Show>
+std::vector<std::string> listed(const List& list, Show show) {
+    std::vector<std::string> out;
+    for (LONG i = 0; i < list.getCount(); ++i) {
+        const auto& record = *list.getObjectAt(i);
+        out.push_back(std::to_string(list.getNodeAt(i)->getTag()) + " " +
+                      U8(record.name.getText()) + "=" + show(record));
+    }
+    return out;
 }
 
 class RegistryValueTest : public RegistryTest {};
@@ -148,104 +184,57 @@ TEST_F(RegistryValueTest, DwordReads) {
         value.setValue(0xAABBCCDD, true);
         const std::string answer = read(value, false);
         EXPECT_EQ(row.answer, answer);
-        EXPECT_EQ(answer.find("false") != 0, value.isCacheValid()) << "a number read makes it valid";
+        EXPECT_EQ(answer.find("false") != 0, value.isCacheValid())
+            << "a number read makes it valid";
     }
     EXPECT_TRUE(records().empty());
 }
 
-TEST_F(RegistryValueTest, StringCacheRules) {
-    regSetString(HKEY_CURRENT_USER, scratchPath("c"), TEXT("s"), W("one"));
-    auto setRaw = [](const char* text) {
-        regSetString(HKEY_CURRENT_USER, scratchPath("c"), TEXT("s"), W(text));
-    };
-    using V = CZYNRegistryString;
-    CZYNRegistryString value = stringValue("c", "s");
-    runSteps<V>(value, "s",
-                {
-                    {"useCache with an invalid cache reads", [](V& v) { return read(v, true); },
-                     "one", "one", false},
-                    {"and reads again, since a string read leaves the cache invalid",
-                     [&](V& v) { setRaw("two"); return read(v, true); }, "two", "two", false},
-                    {"cacheOnly writes nothing",
-                     [](V& v) { return std::to_string(v.setValue(Z("three"), true)); }, "1", "two",
-                     false},
-                    {"so useCache still reads", [](V& v) { return read(v, true); }, "two", "two",
-                     false},
-                    {"a write makes the cache valid",
-                     [](V& v) { return std::to_string(v.setValue(Z("four"), false)); }, "1", "four",
-                     true},
-                    {"then useCache answers the cache",
-                     [&](V& v) { setRaw("five"); return read(v, true); }, "four", "five", true},
-                    {"without useCache the registry is read", [](V& v) { return read(v, false); },
-                     "five", "five", true},
-                    {"a valid cache answers what cacheOnly put in it",
-                     [](V& v) { v.setValue(Z("six"), true); return read(v, true); }, "six", "five",
-                     true},
-                });
-}
-
-TEST_F(RegistryValueTest, DwordCacheRules) {
-    regSetDword(HKEY_CURRENT_USER, scratchPath("c"), TEXT("n"), 1);
-    using V = CZYNRegistryDword;
-    CZYNRegistryDword value = dwordValue("c", "n");
-    runSteps<V>(value, "n",
-                {
-                    {"a read makes the cache valid", [](V& v) { return read(v, true); }, "1", "1",
-                     true},
-                    {"so useCache answers the cache",
-                     [](V& v) {
-                         regSetDword(HKEY_CURRENT_USER, scratchPath("c"), TEXT("n"), 2);
-                         return read(v, true);
-                     },
-                     "1", "2", true},
-                    {"without useCache the registry is read", [](V& v) { return read(v, false); },
-                     "2", "2", true},
-                    {"cacheOnly changes the answer, not the registry",
-                     [](V& v) { v.setValue(3, true); return read(v, true); }, "3", "2", true},
-                    {"a write stores it", [](V& v) { return std::to_string(v.setValue(4, false)); },
-                     "1", "4", true},
-                });
+TEST_F(RegistryValueTest, CacheRules) {
+    runCacheSteps(
+        stringValue("c", "v"),
+        {
+            {"useCache with an invalid cache reads", "one", kReadCached, "", "one", "one", false},
+            {"and reads again: a string read leaves the cache invalid", "two", kReadCached, "",
+             "two", "two", false},
+            {"cacheOnly writes nothing", nullptr, kWriteCacheOnly, "three", "1", "two", false},
+            {"so useCache still reads", nullptr, kReadCached, "", "two", "two", false},
+            {"a write makes the cache valid", nullptr, kWrite, "four", "1", "four", true},
+            {"then useCache answers the cache", "five", kReadCached, "", "four", "five", true},
+            {"without useCache the registry is read", nullptr, kRead, "", "five", "five", true},
+            {"a valid cache takes what cacheOnly puts in it", nullptr, kWriteCacheOnly, "six", "1",
+             "five", true},
+            {"and answers it", nullptr, kReadCached, "", "six", "five", true},
+        });
+    runCacheSteps(
+        dwordValue("c", "v"),
+        {
+            {"a number read makes the cache valid", "1", kReadCached, "", "1", "1", true},
+            {"so useCache answers the cache", "2", kReadCached, "", "1", "2", true},
+            {"without useCache the registry is read", nullptr, kRead, "", "2", "2", true},
+            {"cacheOnly changes the cache only", nullptr, kWriteCacheOnly, "3", "1", "2", true},
+            {"which useCache answers", nullptr, kReadCached, "", "3", "2", true},
+            {"a write stores it", nullptr, kWrite, "4", "1", "4", true},
+        });
+    EXPECT_TRUE(records().empty());
 }
 
 TEST_F(RegistryValueTest, CreateIfMissing) {
-    struct {
-        const char* comment;
-        std::function<std::string()> action;
-        std::string answer;
-        DWORD type;                // of the stored value
-        std::vector<BYTE> bytes;   // of the stored value
-    } rows[] = {
-        {"a missing text is stored as an empty REG_SZ",
-         [] {
-             auto v = stringValue("k", "v", true);
-             const std::string answer = read(v, true);
-             return answer + (v.isCacheValid() ? " valid" : "");
-         },
-         " valid", REG_SZ, {}},
-        {"a missing number is stored as 0",
-         [] {
-             auto v = dwordValue("k", "v", true);
-             const std::string answer = read(v, true);
-             return answer + (v.isCacheValid() ? " valid" : "");
-         },
-         "0 valid", REG_DWORD, {0, 0, 0, 0}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.comment);
-        regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
-        EXPECT_EQ(row.answer, row.action());
-        DWORD type = 0;
-        std::vector<BYTE> bytes;
-        ASSERT_TRUE(regGet("k", "v", &type, &bytes)) << "the key is created too";
-        EXPECT_EQ(row.type, type);
-        EXPECT_EQ(row.bytes, bytes);
-    }
-    regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
-    auto text = stringValue("k", "v");
-    auto number = dwordValue("k", "v");
-    EXPECT_EQ("false untouched", read(text, true));
-    EXPECT_EQ("false 3735928559", read(number, true));
-    EXPECT_FALSE(regKeyExists("k")) << "without createIfMissing nothing is created";
+    // Without it nothing is created, neither key nor value.
+    CZYNRegistryString plainText = stringValue("k", "text");
+    CZYNRegistryDword plainNumber = dwordValue("k", "number");
+    EXPECT_EQ("false untouched", read(plainText, true));
+    EXPECT_EQ("false 3735928559", read(plainNumber, true));
+    EXPECT_FALSE(regKeyExists("k"));
+    // With it the key and the value are made: an empty REG_SZ, a REG_DWORD 0.
+    CZYNRegistryString text = stringValue("k", "text", true);
+    CZYNRegistryDword number = dwordValue("k", "number", true);
+    EXPECT_EQ("", read(text, true));
+    EXPECT_EQ("0", read(number, true));
+    EXPECT_EQ("1:", raw("k", "text"));
+    EXPECT_EQ("4: 00 00 00 00", raw("k", "number"));
+    EXPECT_TRUE(text.isCacheValid()) << "made valid by the write";
+    EXPECT_TRUE(number.isCacheValid());
     EXPECT_TRUE(records().empty());
 }
 
@@ -258,75 +247,45 @@ TEST_F(RegistryValueTest, WritesStoreTheTextAndOneTerminator) {
     unterminated.elementAt(3) = u'd';
     struct {
         const char* comment;
-        std::function<bool()> write;
-        DWORD type;
-        std::vector<BYTE> bytes;
+        CZYNWCharString text;
+        std::string stored;
     } rows[] = {
-        {"a text with its terminator",
-         [] { return stringValue("w", "v", true).setValue(Z("abc"), false); }, REG_SZ,
-         utf16Bytes(std::string("abc", 4))},
-        {"an empty cache stores 0 bytes",
-         [] { return stringValue("w", "v", true).setValue(CZYNWCharString(), false); }, REG_SZ, {}},
-        {"a text of length 0 with storage stores its terminator",
-         [&] { return stringValue("w", "v", true).setValue(lengthZero, false); }, REG_SZ, {0, 0}},
-        {"slack behind the terminator is not stored",
-         [&] { return stringValue("w", "v", true).setValue(withSlack, false); }, REG_SZ,
-         utf16Bytes(std::string("abc", 4))},
-        {"a text without a terminator gets one, nothing past its storage is read",
-         [&] { return stringValue("w", "v", true).setValue(unterminated, false); }, REG_SZ,
-         utf16Bytes(std::string("abcd", 5))},
-        {"a number, little-endian",
-         [] { return dwordValue("w", "v", true).setValue(0x01020304, false); }, REG_DWORD,
-         {4, 3, 2, 1}},
+        {"a text with its terminator", Z("abc"), "1: 61 00 62 00 63 00 00 00"},
+        {"an empty cache stores 0 bytes", CZYNWCharString(), "1:"},
+        {"a text of length 0 with storage stores its terminator", lengthZero, "1: 00 00"},
+        {"slack behind the terminator is not stored", withSlack, "1: 61 00 62 00 63 00 00 00"},
+        {"a text without a terminator gets one; nothing past its storage is read", unterminated,
+         "1: 61 00 62 00 63 00 64 00 00 00"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.comment);
-        EXPECT_TRUE(row.write());
-        DWORD type = 0;
-        std::vector<BYTE> bytes;
-        ASSERT_TRUE(regGet("w", "v", &type, &bytes));
-        EXPECT_EQ(row.type, type);
-        EXPECT_EQ(row.bytes, bytes);
+        EXPECT_TRUE(stringValue("w", "v", true).setValue(row.text, false));
+        EXPECT_EQ(row.stored, raw("w", "v"));
     }
+    EXPECT_TRUE(dwordValue("w", "v", true).setValue(0x01020304, false));
+    EXPECT_EQ("4: 04 03 02 01", raw("w", "v")) << "a number, little-endian";
     EXPECT_TRUE(records().empty());
 }
 
 TEST_F(RegistryValueTest, WriteFailuresAreLogged) {
     regSetDword(HKEY_CURRENT_USER, scratchPath("ro"), TEXT("other"), 1);
     const std::string where = "( \"" + scratchText("ro") + "\\v\" )\" ";
-    struct {
-        const char* comment;
-        std::function<bool(bool*)> write;  // answers setValue, and whether the cache is valid
-        std::string record;
-    } rows[] = {
-        {"the text's record names the base class",
-         [](bool* valid) {
-             auto v = stringValue("ro", "v", false, KEY_READ);
-             const bool ok = v.setValue(Z("x"), false);
-             *valid = v.isCacheValid();
-             return ok;
-         },
-         "<EXCEPTION_BAD> <APP> <CZYNRegistryValue::writeRegistry> \"Unable to Set registry value " +
-             where + "<zyn_registry_string.cpp, 419> "},
-        {"the number's record its own",
-         [](bool* valid) {
-             auto v = dwordValue("ro", "v", false, KEY_READ);
-             const bool ok = v.setValue(1, false);
-             *valid = v.isCacheValid();
-             return ok;
-         },
-         "<EXCEPTION_BAD> <APP> <CZYNRegistryDword::writeRegistry> \"Unable to Set registry value " +
-             where + "<zyn_registry_dword.cpp, 404> "},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.comment);
-        const size_t before = recordCount();
-        bool valid = true;
-        EXPECT_FALSE(row.write(&valid));
-        EXPECT_FALSE(valid) << "a failed write leaves the cache as valid as it was";
-        EXPECT_EQ(std::vector<std::string>{row.record}, records(before));
-    }
-    EXPECT_EQ("missing", stored("ro", "v"));
+    CZYNRegistryString text = stringValue("ro", "v", false, KEY_READ);
+    CZYNRegistryDword number = dwordValue("ro", "v", false, KEY_READ);
+    EXPECT_FALSE(text.setValue(Z("x"), false));
+    EXPECT_FALSE(number.setValue(1, false));
+    EXPECT_FALSE(text.isCacheValid()) << "a failed write leaves the cache as valid as it was";
+    EXPECT_FALSE(number.isCacheValid());
+    EXPECT_EQ((std::vector<std::string>{
+                  "<EXCEPTION_BAD> <APP> <CZYNRegistryValue::writeRegistry> \"Unable to Set "
+                  "registry value " +
+                      where + "<zyn_registry_string.cpp, 419> ",
+                  "<EXCEPTION_BAD> <APP> <CZYNRegistryDword::writeRegistry> \"Unable to Set "
+                  "registry value " +
+                      where + "<zyn_registry_dword.cpp, 404> ",
+              }),
+              records());
+    EXPECT_EQ("missing", raw("ro", "v"));
 }
 
 TEST_F(RegistryValueTest, ListsOfOneType) {
@@ -346,24 +305,14 @@ TEST_F(RegistryValueTest, ListsOfOneType) {
     CZYNRegistryString::NamedStringList strings;
     strings.add({Z("stale"), Z("stale")}, 9);
     ASSERT_TRUE(texts.getStringValues(strings));
-    std::vector<std::string> got;
-    for (LONG i = 0; i < strings.getCount(); ++i) {
-        const CZYNRegNamedString& s = *strings.getObjectAt(i);
-        got.push_back(std::to_string(strings.getNodeAt(i)->getTag()) + " " + U8(s.name.getText()) +
-                      "=" + U8(s.text.getText()));
-    }
-    EXPECT_EQ((std::vector<std::string>{"0 a_sz=one", "1 d_sz=two", "2 g_sz=no terminator"}), got);
+    EXPECT_EQ((std::vector<std::string>{"0 a_sz=one", "1 d_sz=two", "2 g_sz=no terminator"}),
+              listed(strings, [](const CZYNRegNamedString& r) { return U8(r.text.getText()); }));
 
     CZYNRegistryDword numbers = dwordValue("l", "");
     CZYNRegistryDword::NamedDwordList dwords;
     ASSERT_TRUE(numbers.getDwordValues(dwords));
-    got.clear();
-    for (LONG i = 0; i < dwords.getCount(); ++i) {
-        const CZYNRegNamedDword& d = *dwords.getObjectAt(i);
-        got.push_back(std::to_string(dwords.getNodeAt(i)->getTag()) + " " + U8(d.name.getText()) +
-                      "=" + std::to_string(d.number));
-    }
-    EXPECT_EQ((std::vector<std::string>{"0 b_dw=5", "1 f_dw=7"}), got);
+    EXPECT_EQ((std::vector<std::string>{"0 b_dw=5", "1 f_dw=7"}),
+              listed(dwords, [](const CZYNRegNamedDword& r) { return std::to_string(r.number); }));
     EXPECT_TRUE(records().empty());
 }
 

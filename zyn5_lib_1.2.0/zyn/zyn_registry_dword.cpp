@@ -37,8 +37,7 @@ bool CZYNRegistryDword::getValue(DWORD& out, bool bUseCache) {
 }
 
 bool CZYNRegistryDword::readRegistry() {
-    const bool bResult = zyn::guard({SOURCE, 323, zyn::LastError}, false, [&] {
-        if (!openIfClosed()) return false;
+    return onOpenKey({SOURCE, 323, zyn::LastError}, [&] {
         DWORD ulRead = 0;
         DWORD ulBytes = sizeof(ulRead);
         const LONG rc = RegQueryValueExW(handle, valueName.getText(), nullptr, nullptr,
@@ -55,17 +54,15 @@ bool CZYNRegistryDword::readRegistry() {
         }
         return false;
     });
-    closeIfOpen();
-    return bResult;
 }
 
 bool CZYNRegistryDword::setValue(DWORD value, bool bCacheOnly) {
-    return setThroughCache(value, bCacheOnly, m_ulRegDwordCache, {SOURCE, __LINE__, zyn::LastError});
+    return setThroughCache(value, bCacheOnly, m_ulRegDwordCache,
+                           {SOURCE, __LINE__, zyn::LastError});
 }
 
 bool CZYNRegistryDword::writeRegistry() {
-    const bool bResult = zyn::guard({SOURCE, 418, zyn::LastError}, false, [&] {
-        if (!openIfClosed()) return false;
+    return onOpenKey({SOURCE, 418, zyn::LastError}, [&] {
         const LONG rc = RegSetValueExW(handle, valueName.getText(), 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&m_ulRegDwordCache),
                                        sizeof(m_ulRegDwordCache));
@@ -76,6 +73,4 @@ bool CZYNRegistryDword::writeRegistry() {
         cacheValid = true;
         return true;
     });
-    closeIfOpen();
-    return bResult;
 }

@@ -125,7 +125,8 @@ bool CZYNRegistryKey::open() {
             close();
         }
         LONG rc = RegOpenKeyExW(root, path.getText(), 0, access, &handle);
-        if ((rc == ERROR_FILE_NOT_FOUND || rc == ERROR_INVALID_HANDLE) && createIfMissing && create())
+        if ((rc == ERROR_FILE_NOT_FOUND || rc == ERROR_INVALID_HANDLE) && createIfMissing &&
+            create())
             rc = RegOpenKeyExW(root, path.getText(), 0, access, &handle);
         if (rc != ERROR_SUCCESS) return false;
         isOpen = true;
@@ -139,7 +140,8 @@ bool CZYNRegistryKey::create() {
         const LONG rc = RegCreateKeyExW(root, path.getText(), 0, nullptr, options, access, nullptr,
                                         &handle, nullptr);
         if (rc != ERROR_SUCCESS)
-            throw CZYNRegKeyCreateException(path.getText(), rc, OBJECT, TEXT("create"), SOURCE, 410);
+            throw CZYNRegKeyCreateException(path.getText(), rc, OBJECT, TEXT("create"), SOURCE,
+                                            410);
         isOpen = true;
         // create never leaves the key open.
         close();
@@ -205,8 +207,8 @@ bool CZYNRegistryKey::enumSubKeys(CZYNRegistryKey& key, DWORD ulIndex) {
                                       nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) return false;
         if (rc != ERROR_SUCCESS)
-            throw CZYNRegEnumKeyException(path.getText(), rc, ENUM_OBJECT, TEXT("enumSubKeys"), SOURCE,
-                                          668);
+            throw CZYNRegEnumKeyException(path.getText(), rc, ENUM_OBJECT, TEXT("enumSubKeys"),
+                                          SOURCE, 668);
         // Below a key with an empty path (a root, or an open key handle) the
         // subkey's path is its name alone: a leading backslash would name no
         // key at all.
@@ -288,8 +290,8 @@ bool CZYNRegistryKey::queryMultipleValues(ValueEntryList& list) {
         for (DWORD i = 0; i < ulCount; ++i) {
             pValent[i].ve_valuename = newNameCopy(*names.getObjectAt(i));
             if (!pValent[i].ve_valuename) {
-                CZYNDebugLog(TEXT("pValent.ve_valuename = NULL"), ZYN_NO_CODE, ZYN_RESULT_ERROR_CODE,
-                             nullptr, nullptr, SOURCE, __LINE__);
+                CZYNDebugLog(TEXT("pValent.ve_valuename = NULL"), ZYN_NO_CODE,
+                             ZYN_RESULT_ERROR_CODE, nullptr, nullptr, SOURCE, __LINE__);
                 bAllNamed = false;
             }
         }
@@ -303,7 +305,8 @@ bool CZYNRegistryKey::queryMultipleValues(ValueEntryList& list) {
         CZYNBuffer<WCHAR> data(static_cast<ULONG>(ullUnits));
         if (!openIfClosed()) return false;
         DWORD ulSize = data.getCount() * sizeof(WCHAR);
-        const LONG rc = RegQueryMultipleValuesW(handle, pValent, ulCount, data.getBuffer(), &ulSize);
+        const LONG rc =
+            RegQueryMultipleValuesW(handle, pValent, ulCount, data.getBuffer(), &ulSize);
         if (rc != ERROR_SUCCESS)
             throw CZYNRegQueryMultipleValuesException(path.getText(), rc, SOURCE, 806);
         // Built aside, so that the caller's list changes only when every
@@ -313,7 +316,8 @@ bool CZYNRegistryKey::queryMultipleValues(ValueEntryList& list) {
             const VALENTW& value = pValent[i];
             const CZYNBuffer<BYTE> bytes(reinterpret_cast<const BYTE*>(value.ve_valueptr),
                                          value.ve_valuelen, 0);
-            const CZYNRegValueEntry entry(CZYNWCharString(value.ve_valuename), bytes, value.ve_type);
+            const CZYNRegValueEntry entry(CZYNWCharString(value.ve_valuename), bytes,
+                                          value.ve_type);
             if (!entries.add(entry, static_cast<LONG>(i))) return false;
         }
         return list.copyFrom(entries);
@@ -331,18 +335,16 @@ void CZYNRegistryKey::closeIfOpen() {
 }
 
 bool CZYNRegistryKey::queryInfo(InfoField field, DWORD& ulValue, DWORD line) {
-    const bool bResult = zyn::guard({SOURCE, __LINE__, zyn::LastError}, false, [&] {
-        if (!openIfClosed()) return false;
+    return onOpenKey({SOURCE, __LINE__, zyn::LastError}, [&] {
         DWORD ulRead = 0;
         auto only = [&](InfoField wanted) { return field == wanted ? &ulRead : nullptr; };
         const LONG rc = RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, nullptr,
                                          only(InfoField::MaxSubKeyLength), nullptr, nullptr,
                                          only(InfoField::MaxValueNameLength),
                                          only(InfoField::MaxValueLength), nullptr, nullptr);
-        if (rc != ERROR_SUCCESS) throw CZYNRegQueryInfoKeyException(path.getText(), rc, SOURCE, line);
+        if (rc != ERROR_SUCCESS)
+            throw CZYNRegQueryInfoKeyException(path.getText(), rc, SOURCE, line);
         ulValue = ulRead;
         return true;
     });
-    closeIfOpen();
-    return bResult;
 }

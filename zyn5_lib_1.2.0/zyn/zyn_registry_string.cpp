@@ -44,8 +44,7 @@ bool CZYNRegistryString::getValue(CZYNWCharString& out, bool bUseCache) {
 }
 
 bool CZYNRegistryString::readRegistry() {
-    const bool bResult = zyn::guard({SOURCE, 321, zyn::LastError}, false, [&] {
-        if (!openIfClosed()) return false;
+    return onOpenKey({SOURCE, 321, zyn::LastError}, [&] {
         CZYNBuffer<WCHAR> buffer(kReadUnits + 1);
         DWORD ulBytes = kReadUnits * sizeof(WCHAR);
         const LONG rc = RegQueryValueExW(handle, valueName.getText(), nullptr, nullptr,
@@ -57,11 +56,10 @@ bool CZYNRegistryString::readRegistry() {
             return m_szRegStringCache == text;
         }
         // A missing value is stored empty (the nested write closes the key).
-        if (rc == ERROR_FILE_NOT_FOUND && createIfMissing) return setValue(CZYNWCharString(), false);
+        if (rc == ERROR_FILE_NOT_FOUND && createIfMissing)
+            return setValue(CZYNWCharString(), false);
         return false;
     });
-    closeIfOpen();
-    return bResult;
 }
 
 bool CZYNRegistryString::setValue(const CZYNWCharString& value, bool bCacheOnly) {
@@ -69,14 +67,15 @@ bool CZYNRegistryString::setValue(const CZYNWCharString& value, bool bCacheOnly)
 }
 
 bool CZYNRegistryString::writeRegistry() {
-    const bool bResult = zyn::guard({SOURCE, 434, zyn::LastError}, false, [&] {
-        if (!openIfClosed()) return false;
+    return onOpenKey({SOURCE, 434, zyn::LastError}, [&] {
         // The text and one terminator: never the cache's slack behind its
         // terminator, nor anything past a cache that lost its terminator.
         // An empty cache stores 0 bytes.
         const ULONG ulLength = m_szRegStringCache.getLength();
         CZYNBuffer<WCHAR> stored(m_szRegStringCache.isValid() ? ulLength + 1 : 0);
-        if (ulLength) std::memcpy(stored.getBuffer(), m_szRegStringCache.getBuffer(), ulLength * sizeof(WCHAR));
+        if (ulLength)
+            std::memcpy(stored.getBuffer(), m_szRegStringCache.getBuffer(),
+                        ulLength * sizeof(WCHAR));
         const LONG rc = RegSetValueExW(handle, valueName.getText(), 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(stored.getBuffer()),
                                        stored.getCount() * sizeof(WCHAR));
@@ -87,6 +86,4 @@ bool CZYNRegistryString::writeRegistry() {
         cacheValid = true;
         return true;
     });
-    closeIfOpen();
-    return bResult;
 }

@@ -25,9 +25,9 @@ public:
     bool operator==(const CZYNRegValueEntry& other) const;
     bool operator!=(const CZYNRegValueEntry& other) const { return !(*this == other); }
 
-    CZYNWCharString name;     // the value's name
-    CZYNBuffer<BYTE> data;    // the value's data, byte for byte
-    DWORD type;               // REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, ...
+    CZYNWCharString name;   // the value's name
+    CZYNBuffer<BYTE> data;  // the value's data, byte for byte
+    DWORD type;             // REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, ...
 };
 
 #endif

@@ -26,9 +26,8 @@ public:
     using NamedDwordList = CZYNDblList<CZYNObjNode<CZYNRegNamedDword>>;
 
     // As CZYNRegistryValue; the cache is 0 and not valid.
-    CZYNRegistryDword(HKEY hRoot, const CZYNWCharString& szPath,
-                      const CZYNWCharString& szValueName, REGSAM samAccess,
-                      bool bCreateIfMissing, DWORD ulOptions);
+    CZYNRegistryDword(HKEY hRoot, const CZYNWCharString& szPath, const CZYNWCharString& szValueName,
+                      REGSAM samAccess, bool bCreateIfMissing, DWORD ulOptions);
 
     // The number: the cache when bUseCache and the cache is valid, else read
     // from the registry first. False, with out untouched, when it cannot be read.
@@ -50,8 +49,8 @@ public:
     bool isCacheValid() const { return cacheValid; }
 
 protected:
-    bool cacheValid;              // set by readRegistry and writeRegistry; nothing clears it
-    DWORD m_ulRegDwordCache;      // the number
+    bool cacheValid;          // set by readRegistry and writeRegistry; nothing clears it
+    DWORD m_ulRegDwordCache;  // the number
 };
 
 #endif

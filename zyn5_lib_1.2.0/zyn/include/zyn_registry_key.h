@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "zyn_dbllist.h"
+#include "zyn_failure.h"
 #include "zyn_reg_value_entry.h"
 #include "zyn_wchar_string.h"
 
@@ -66,7 +67,8 @@ public:
     // last subkey. Leaves this key open.
     bool enumSubKeys(CZYNRegistryKey& key, DWORD ulIndex);
     // The names of all subkeys, in the registry's order, tagged 1, 2, 3, ...
-    // A key without subkeys gives an empty list and true.
+    // A key without subkeys gives an empty list and true. Leaves this key
+    // open, as enumSubKeys does.
     bool enumSubKeyNames(NameList& list);
     // bFullPath: the key's path. Otherwise its last component (the text
     // after the last backslash); false, with name unchanged, for a path
@@ -97,14 +99,24 @@ protected:
     bool openIfClosed();
     // Closes the key if it is open.
     void closeIfOpen();
+    // The shape of the operations that need the handle: the key opened if
+    // closed (false, silently, when it cannot be), the body run under the
+    // failure convention with its catch-all at `site`, and the key closed
+    // before returning, whether it was open on entry or not.
+    template <class Body>
+    bool onOpenKey(const zyn::Site& site, Body body) {
+        const bool bResult = zyn::guard(site, false, [&] { return openIfClosed() && body(); });
+        closeIfOpen();
+        return bResult;
+    }
 
-    CZYNWCharString path;   // below root, components separated by a backslash; may be empty
-    REGSAM access;          // for RegOpenKeyExW and RegCreateKeyExW
-    DWORD options;          // dwOptions of RegCreateKeyExW
-    HKEY handle;            // the open key, or NULL while closed
-    bool createIfMissing;   // open creates a missing key; value classes create a missing value
-    bool isOpen;            // handle is valid and must be closed
-    HKEY root;              // a predefined root or any open key handle
+    CZYNWCharString path;  // below root, components separated by a backslash; may be empty
+    REGSAM access;         // for RegOpenKeyExW and RegCreateKeyExW
+    DWORD options;         // dwOptions of RegCreateKeyExW
+    HKEY handle;           // the open key, or NULL while closed
+    bool createIfMissing;  // open creates a missing key; value classes create a missing value
+    bool isOpen;           // handle is valid and must be closed
+    HKEY root;             // a predefined root or any open key handle
 
 private:
     // One RegQueryInfoKeyW field: the key opened if closed, closed on return.

@@ -30,8 +30,8 @@ public:
 
     // As CZYNRegistryValue; the cache is empty and not valid.
     CZYNRegistryString(HKEY hRoot, const CZYNWCharString& szPath,
-                       const CZYNWCharString& szValueName, REGSAM samAccess,
-                       bool bCreateIfMissing, DWORD ulOptions);
+                       const CZYNWCharString& szValueName, REGSAM samAccess, bool bCreateIfMissing,
+                       DWORD ulOptions);
 
     // The text: the cache when bUseCache and the cache is valid, else read
     // from the registry first. False, with out untouched, when it cannot be read.
@@ -53,7 +53,7 @@ public:
     bool isCacheValid() const { return cacheValid; }
 
 protected:
-    bool cacheValid;                    // set by writeRegistry; nothing clears it
+    bool cacheValid;                     // set by writeRegistry; nothing clears it
     CZYNWCharString m_szRegStringCache;  // the text
 };
 

@@ -20,9 +20,8 @@ public:
     // (an empty name is the key's default value). A name that cannot be
     // copied is written to the log and not passed on. The registry is not
     // touched.
-    CZYNRegistryValue(HKEY hRoot, const CZYNWCharString& szPath,
-                      const CZYNWCharString& szValueName, REGSAM samAccess,
-                      bool bCreateIfMissing, DWORD ulOptions);
+    CZYNRegistryValue(HKEY hRoot, const CZYNWCharString& szPath, const CZYNWCharString& szValueName,
+                      REGSAM samAccess, bool bCreateIfMissing, DWORD ulOptions);
 
     // Loads the value into the cache: the key opened if closed, closed on return.
     virtual bool readRegistry() = 0;
