@@ -50,9 +50,9 @@ TEST(VersionSetting, BuildNumbersAreThoseWindowsReports) {
     struct Row {
         DWORD major, minor, servicePack, build;
     } rows[] = {
-        {4, 0, 6, 1381},  {5, 0, 4, 2195},  {5, 1, 3, 2600},  {5, 2, 2, 3790},
-        {6, 0, 0, 6000},  {6, 0, 1, 6001},  {6, 0, 2, 6002},  {6, 0, 3, 6002},  // no SP3: SP2's
-        {6, 1, 0, 7600},  {6, 1, 1, 7601},  {6, 2, 0, 9200},  {6, 3, 0, 9600},
+        {4, 0, 6, 1381},   {5, 0, 4, 2195}, {5, 1, 3, 2600}, {5, 2, 2, 3790},
+        {6, 0, 0, 6000},   {6, 0, 1, 6001}, {6, 0, 2, 6002}, {6, 0, 3, 6002},  // no SP3: SP2's
+        {6, 1, 0, 7600},   {6, 1, 1, 7601}, {6, 2, 0, 9200}, {6, 3, 0, 9600},
         {10, 0, 0, 19045}, {7, 0, 0, 0},  // never a Windows version
     };
     for (const Row& r : rows) {
@@ -119,10 +119,11 @@ TEST_F(VersionQuery, MalformedSettingIsReportedOnceAndTheDefaultUsed) {
     w32p::testing::resetConfiguration();
     Report report = versionCalls(3);
     EXPECT_EQ("10.0.19045 SP0 \"\"", versionText(report.info));
-    EXPECT_EQ("win32_posix: WIN32_POSIX_VERSION \"xp\": it does not begin with a major version "
-              "number; expected MAJOR.MINOR with an optional service pack, as in 6.1 or 5.1sp3; "
-              "Windows 10.0 is reported\n",
-              report.errors);
+    EXPECT_EQ(
+        "win32_posix: WIN32_POSIX_VERSION \"xp\": it does not begin with a major version "
+        "number; expected MAJOR.MINOR with an optional service pack, as in 6.1 or 5.1sp3; "
+        "Windows 10.0 is reported\n",
+        report.errors);
 }
 
 }  // namespace

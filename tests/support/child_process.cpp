@@ -48,11 +48,13 @@ bool runChildRoutine(int argc, char** argv, int& exitCode) {
 ChildProcess::ChildProcess(const std::string& routine, const std::vector<std::string>& args) {
     wchar_t self[MAX_PATH];
     if (!GetModuleFileNameW(nullptr, self, MAX_PATH)) return;
-    // Every argument quoted; the test's arguments hold no quotes.
+    // Every argument quoted; the tests' arguments hold no quotes and end in no
+    // backslash, so nothing in them needs escaping.
     std::wstring line = L"\"" + std::wstring(self) + L"\"";
     std::vector<std::string> all = {kChildFlag, routine};
     all.insert(all.end(), args.begin(), args.end());
-    for (const std::string& arg : all) line += L" \"" + std::wstring(arg.begin(), arg.end()) + L"\"";
+    for (const std::string& arg : all)
+        line += L" \"" + std::wstring(arg.begin(), arg.end()) + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};

@@ -16,8 +16,8 @@ bool registerChildRoutine(const char* name, ChildRoutine routine);
 
 // Defines and registers a routine: HBC_CHILD_ROUTINE(appendRecords) { ... }
 // with `args` in scope.
-#define HBC_CHILD_ROUTINE(name)                                                        \
-    int name(const std::vector<std::string>& args);                                    \
+#define HBC_CHILD_ROUTINE(name)                                                       \
+    int name(const std::vector<std::string>& args);                                   \
     [[maybe_unused]] const bool name##Registered = registerChildRoutine(#name, name); \
     int name(const std::vector<std::string>& args)
 

@@ -291,8 +291,9 @@ TEST_F(FilesTest, ConcurrentAppendsKeepEveryRecordWhole) {
     // written at the same moment can overwrite each other; Windows (and the
     // stand-in, with O_APPEND) append atomically. Under Wine most records
     // survive whole (at least half, in every run seen), in order.
-    const char* const kTorn = "concurrent appends: Windows appends each record whole; Wine can "
-                              "overwrite records written at the same moment";
+    const char* const kTorn =
+        "concurrent appends: Windows appends each record whole; Wine can "
+        "overwrite records written at the same moment";
     const int kThreads = 8, kRecords = 150;
     for (bool perRecord : {true, false}) {
         SCOPED_TRACE(perRecord ? "a handle per record" : "one shared handle");
@@ -426,8 +427,8 @@ HBC_CHILD_ROUTINE(tryOpensInOtherProcess) {
         }
         results += std::to_string(error) + "\n";
     }
-    Handle out(CreateFileW(W(args[0]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                           nullptr));
+    Handle out(
+        CreateFileW(W(args[0]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     return writeText(out.get(), results) ? 0 : 1;
 }
 
@@ -435,8 +436,8 @@ HBC_CHILD_ROUTINE(tryOpensInOtherProcess) {
 // process holds a handle on each file, another process then opens or deletes
 // it. The log writer appends sharing only reading; readers share writing.
 TEST_F(FilesTest, ShareModesHoldBetweenProcesses) {
-    const DWORD R = GENERIC_READ, W = GENERIC_WRITE, A = FILE_APPEND_DATA,
-                SR = FILE_SHARE_READ, kNoHandle = kSentinel, kDelete = kSentinel;
+    const DWORD R = GENERIC_READ, W = GENERIC_WRITE, A = FILE_APPEND_DATA, SR = FILE_SHARE_READ,
+                kNoHandle = kSentinel, kDelete = kSentinel;
     struct Row {
         const char* comment;
         DWORD access1, share1;  // this process's handle
@@ -521,8 +522,9 @@ TEST_F(FilesTest, ReadOnlyFilesRefuseWritingAndDeletion) {
     WCHAR user[64] = {};
     GetEnvironmentVariableW(TEXT("USERNAME"), user, 64);
     const bool wineWrites = U8(user) == "root";
-    const char* const kReadOnly = "read-only files: Windows refuses to write them; Wine running "
-                                  "as root opens and truncates them";
+    const char* const kReadOnly =
+        "read-only files: Windows refuses to write them; Wine running "
+        "as root opens and truncates them";
     const DWORD dispositions[] = {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING};
     for (DWORD disposition : dispositions) {
         for (DWORD access : {DWORD(GENERIC_WRITE), DWORD(FILE_APPEND_DATA)}) {

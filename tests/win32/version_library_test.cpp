@@ -34,8 +34,8 @@ TEST(VersionQuery, OnlyTheTwoRecordSizesAreAccepted) {
         DWORD size;
         bool accepted;
     } rows[] = {
-        {sizeof(OSVERSIONINFOW), true},   // 276
-        {sizeof(OSVERSIONINFOEXW), true}, // 284
+        {sizeof(OSVERSIONINFOW), true},    // 276
+        {sizeof(OSVERSIONINFOEXW), true},  // 284
         {0, false},
         {275, false},
         {277, false},

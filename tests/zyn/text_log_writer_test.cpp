@@ -310,8 +310,10 @@ TEST_F(TextLogWriterTest, TwoProcessesNeitherLoseNorTearLines) {
     const char* const TAGS[] = {"A", "B"};
     {
         const std::string go = U8(winPath("go"));
-        ChildProcess a("appendLogRecords", {U8(logFileWin()), TAGS[0], std::to_string(RECORDS), go});
-        ChildProcess b("appendLogRecords", {U8(logFileWin()), TAGS[1], std::to_string(RECORDS), go});
+        ChildProcess a("appendLogRecords",
+                       {U8(logFileWin()), TAGS[0], std::to_string(RECORDS), go});
+        ChildProcess b("appendLogRecords",
+                       {U8(logFileWin()), TAGS[1], std::to_string(RECORDS), go});
         for (int waited = 0; waited < 60000; waited += 10) {
             if (std::filesystem::exists(fsPath("goA")) && std::filesystem::exists(fsPath("goB")))
                 break;

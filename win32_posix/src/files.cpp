@@ -20,9 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <vector>

@@ -174,7 +174,7 @@ extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
         if (handle) ::dlclose(handle);
         bool path = file.find('/') != std::string::npos;
         SetLastError(path && w32p::isForeignFile(file) ? ERROR_BAD_EXE_FORMAT
-                                                        : ERROR_MOD_NOT_FOUND);
+                                                       : ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(w32p::g_loadedMutex);
@@ -198,8 +198,10 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
-    // A handle of its own, so that the module's symbols are looked up, whoever loaded it.
-    void* handle = ::dlopen(hModule ? file.c_str() : nullptr, RTLD_NOW | RTLD_NOLOAD);
+    // A handle of its own, so that the module's symbols are looked up, whoever
+    // loaded it (the program's own through dlopen's handle of the program).
+    const bool program = file == w32p::executablePath();
+    void* handle = ::dlopen(program ? nullptr : file.c_str(), RTLD_NOW | RTLD_NOLOAD);
     void* symbol = handle ? ::dlsym(handle, lpProcName) : nullptr;
     // dlsym also searches the modules this one needs; Windows looks at this
     // module's own exports only.

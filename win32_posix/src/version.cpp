@@ -88,11 +88,10 @@ bool parseVersionSetting(std::string_view text, WindowsVersion& version, std::st
     ++pos;
     if (!readNumber(text, pos, read.minor, "there is no minor version after the dot", problem))
         return false;
-    if (pos + 2 <= text.size() && lowerEquals(text[pos], 's') &&
-        lowerEquals(text[pos + 1], 'p')) {
+    if (pos + 2 <= text.size() && lowerEquals(text[pos], 's') && lowerEquals(text[pos + 1], 'p')) {
         pos += 2;
-        if (!readNumber(text, pos, read.servicePack, "\"sp\" is not followed by a service pack number",
-                        problem))
+        if (!readNumber(text, pos, read.servicePack,
+                        "\"sp\" is not followed by a service pack number", problem))
             return false;
     }
     if (pos != text.size()) {
@@ -108,13 +107,13 @@ DWORD buildNumberOf(const WindowsVersion& v) {
         DWORD major, minor, build, lastServicePack;  // later packs keep the last one's build
     };
     static const Row rows[] = {
-        {4, 0, 1381, 0}, {5, 0, 2195, 0}, {5, 1, 2600, 0}, {5, 2, 3790, 0}, {6, 0, 6000, 2},
+        {4, 0, 1381, 0}, {5, 0, 2195, 0}, {5, 1, 2600, 0}, {5, 2, 3790, 0},   {6, 0, 6000, 2},
         {6, 1, 7600, 1}, {6, 2, 9200, 0}, {6, 3, 9600, 0}, {10, 0, 19045, 0},
     };
     for (const Row& row : rows) {
         if (row.major == v.major && row.minor == v.minor)
-            return row.build + (v.servicePack < row.lastServicePack ? v.servicePack
-                                                                    : row.lastServicePack);
+            return row.build +
+                   (v.servicePack < row.lastServicePack ? v.servicePack : row.lastServicePack);
     }
     return 0;
 }
