@@ -1,14 +1,25 @@
 // registry_file_test.cpp - the registry file of POSIX builds
 // (WIN32_POSIX_REGISTRY): loaded at the first registry call, rewritten
-// atomically after every change, never half-loaded. POSIX only by nature:
-// under Wine the registry is Wine's own.
+// atomically after every change, never half-loaded, shared by several
+// processes. POSIX only by nature: under Wine the registry is Wine's own, and
+// the tests of sharing start processes with fork.
 #include "hbc_test.h"
 
+#include <reg_file.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <win32_posix/testing.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -27,6 +38,38 @@ std::string decodedText(const std::filesystem::path& path) {
 std::string plainText(const std::filesystem::path& path) {
     std::vector<unsigned char> bytes = readBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs `body` in a child process, which ends with its result as exit code.
+pid_t inChild(const std::function<int()>& body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    return pid;
+}
+
+// The exit code of a child, or -1 when it did not end by itself.
+int waitFor(pid_t pid) {
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// Values under the scratch key, as a child process reads and writes them
+// (without test assertions, which belong to the parent).
+LONG setValue(const wstr& name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr);
+    if (rc == ERROR_SUCCESS)
+        rc = RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc;
+}
+LONG setNumber(const wstr& name, DWORD number) { return setValue(name, REG_DWORD, &number, 4); }
+bool getNumber(HKEY key, const wstr& name, DWORD& number) {
+    DWORD cb = 4;
+    return RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&number),
+                            &cb) == ERROR_SUCCESS;
 }
 
 class RegistryFileTest : public HbcTest {
@@ -271,6 +314,227 @@ TEST_F(RegistryFileTest, NamesWithLineBreaksStayInTheProcessWithOneWarning) {
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key));
     EXPECT_EQ(ERROR_SUCCESS,
               RegQueryValueExW(key, TEXT("two\nlines"), nullptr, nullptr, nullptr, nullptr));
+    RegCloseKey(key);
+}
+
+// --- several processes -------------------------------------------------------
+
+constexpr int kRounds = 500;
+
+wstr sharedName(int process, int i) {
+    return W("p" + std::to_string(process) + "-" + std::to_string(i));
+}
+
+// One of two processes sharing the file: sets its own kRounds values while a
+// second thread follows the other process's values, each of which must stay
+// once seen; then every final value of both must be there.
+int shareTheFile(int self) {
+    int other = 1 - self;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 2;
+    std::atomic<bool> failed{false};
+    std::thread follower([&] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        int seen = 0;
+        DWORD number = 0;
+        while (seen < kRounds && std::chrono::steady_clock::now() < deadline) {
+            if (seen > 0 && !getNumber(key, sharedName(other, seen - 1), number)) failed = true;
+            while (seen < kRounds && getNumber(key, sharedName(other, seen), number)) ++seen;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (seen < kRounds) failed = true;
+    });
+    for (int i = 0; i < kRounds; ++i)
+        if (setNumber(sharedName(self, i), static_cast<DWORD>(i)) != ERROR_SUCCESS) failed = true;
+    follower.join();
+    for (int process : {0, 1}) {
+        for (int i = 0; i < kRounds; ++i) {
+            DWORD number = 0xdeadbeef;
+            if (!getNumber(key, sharedName(process, i), number) || number != DWORD(i)) failed = true;
+        }
+    }
+    RegCloseKey(key);
+    return failed ? 1 : 0;
+}
+
+TEST_F(RegistryFileTest, TwoProcessesSettingValuesSeeAllOfEachOthersValues) {
+    useFile(regFile().string());
+    ASSERT_EQ(ERROR_SUCCESS, setNumber(TEXT("start"), 0));
+    pid_t first = inChild([] { return shareTheFile(0); });
+    pid_t second = inChild([] { return shareTheFile(1); });
+    EXPECT_EQ(0, waitFor(first));
+    EXPECT_EQ(0, waitFor(second));
+    // The file holds them all, read afresh.
+    w32p::testing::resetRegistry();
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key));
+    int missing = 0;
+    for (int process : {0, 1}) {
+        for (int i = 0; i < kRounds; ++i) {
+            DWORD number = 0xdeadbeef;
+            if (!getNumber(key, sharedName(process, i), number) || number != DWORD(i)) ++missing;
+        }
+    }
+    EXPECT_EQ(0, missing);
+    RegCloseKey(key);
+    EXPECT_EQ(std::vector<std::string>{"reg.reg"}, folderEntries());
+}
+
+TEST_F(RegistryFileTest, ThreadsWritingTheFileNeverSeeAValueGoBack) {
+    useFile(regFile().string());
+    ASSERT_EQ(ERROR_SUCCESS, setNumber(TEXT("start"), 0));
+    const DWORD kCount = 30;
+    std::atomic<bool> done[2] = {{false}, {false}};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) {
+        wstr name = W("counter" + std::to_string(t));
+        threads.emplace_back([&, t, name] {  // counts its value up
+            for (DWORD n = 1; n <= kCount; ++n)
+                if (setNumber(name, n) != ERROR_SUCCESS) ++failures;
+            done[t] = true;
+        });
+        threads.emplace_back([&, t, name] {  // follows it: never a step back, and the end seen
+            for (DWORD last = 0;;) {
+                bool finished = done[t];
+                HKEY key = nullptr;
+                DWORD number = 0;
+                if (RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key) != 0) ++failures;
+                if (getNumber(key, name, number)) {
+                    if (number < last) ++failures;
+                    last = number;
+                }
+                RegCloseKey(key);
+                if (finished) {
+                    if (last != kCount) ++failures;
+                    break;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(0, failures.load());
+}
+
+TEST_F(RegistryFileTest, AWriterKilledAtAnyPointLeavesTheOldOrTheNewFileWhole) {
+    useFile(regFile().string());
+    ASSERT_EQ(ERROR_SUCCESS, setNumber(TEXT("start"), 0));
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> delay(0, 30000);  // microseconds
+    const DWORD kUnits = 4096;  // a 16 KB value makes every write take a while
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        pid_t writer = inChild([&] {
+            std::vector<DWORD> data(kUnits);
+            for (DWORD n = 1;; ++n) {
+                std::fill(data.begin(), data.end(), n);
+                setValue(TEXT("big"), REG_BINARY, data.data(), kUnits * 4);
+            }
+            return 0;
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        kill(writer, SIGKILL);
+        EXPECT_EQ(-1, waitFor(writer));
+        // The file reads whole, and the value in it is one the writer wrote whole.
+        std::vector<unsigned char> bytes = readBytes(regFile());
+        w32p::regfile::ReadResult file =
+            w32p::regfile::read(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        ASSERT_TRUE(file.ok) << file.line << ": " << file.error;
+        std::vector<BYTE> big;
+        for (const w32p::regfile::Edit& edit : file.edits)
+            if (edit.kind == w32p::regfile::Edit::SetValue && edit.value.name == u"big") big = edit.value.data;
+        if (big.empty()) continue;  // killed before its first write
+        ASSERT_EQ(kUnits * 4, big.size());
+        const DWORD* units = reinterpret_cast<const DWORD*>(big.data());
+        EXPECT_EQ(kUnits, DWORD(std::count(units, units + kUnits, units[0])));
+    }
+    // The next write removes what the killed writers left behind.
+    ASSERT_EQ(ERROR_SUCCESS, setNumber(TEXT("after"), 1));
+    EXPECT_EQ(std::vector<std::string>{"reg.reg"}, folderEntries());
+}
+
+TEST_F(RegistryFileTest, AnotherProcessesChangesAreSeenAtTheNextCall) {
+    useFile(regFile().string());
+    const wstr scratch = kScratchKey;
+    regSetDword(HKEY_CURRENT_USER, scratch + TEXT("\\gone"), TEXT("v"), 1);
+    regSetDword(HKEY_CURRENT_USER, scratch + TEXT("\\kept"), TEXT("v"), 1);
+    HKEY gone = nullptr, kept = nullptr, volatileKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, openScratch(TEXT("gone"), &gone));
+    ASSERT_EQ(ERROR_SUCCESS, openScratch(TEXT("kept"), &kept));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (scratch + TEXT("\\vol")).c_str(), 0,
+                                             nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                             &volatileKey, nullptr));
+    EXPECT_EQ(0, waitFor(inChild([&] {
+        DWORD two = 2;
+        HKEY key = nullptr;
+        bool ok = RegDeleteTreeW(HKEY_CURRENT_USER, (scratch + TEXT("\\gone")).c_str()) == 0 &&
+                  RegOpenKeyExW(HKEY_CURRENT_USER, (scratch + TEXT("\\kept")).c_str(), 0,
+                                KEY_ALL_ACCESS, &key) == 0 &&
+                  RegSetValueExW(key, TEXT("v"), 0, REG_DWORD, reinterpret_cast<BYTE*>(&two), 4) == 0 &&
+                  setNumber(TEXT("new"), 3) == 0;
+        return ok ? 0 : 1;
+    })));
+    DWORD number = 0;
+    // A key the other process deleted is deleted for this process's handles too.
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(gone, TEXT("v"), nullptr, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(getNumber(kept, TEXT("v"), number));  // the same handle, the new value
+    EXPECT_EQ(2u, number);
+    HKEY scratchKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &scratchKey));
+    EXPECT_TRUE(getNumber(scratchKey, TEXT("new"), number));
+    EXPECT_EQ(3u, number);
+    // What lives only in this process stays.
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(volatileKey, TEXT("v"), 0, REG_DWORD,
+                                            reinterpret_cast<BYTE*>(&number), 4));
+    for (HKEY key : {gone, kept, volatileKey, scratchKey}) RegCloseKey(key);
+}
+
+TEST_F(RegistryFileTest, RewritesKeepTheFilesModeOwnerAndLink) {
+    std::filesystem::create_directory(fsPath("real"));
+    std::filesystem::path target = fsPath("real/reg.reg");
+    writeBytes(target, "");
+    std::filesystem::create_symlink(target, regFile());
+    ASSERT_EQ(0, chmod(target.c_str(), 0640));
+    // Only a privileged process can give a file to another owner.
+    bool privileged = geteuid() == 0;
+    if (privileged) {
+        ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
+    }
+    useFile(regFile().string());
+    regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("v"), 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(regFile()));
+    EXPECT_TRUE(fileHasLine("\"v\"=dword:00000001"));  // read through the link
+    struct stat st;
+    ASSERT_EQ(0, stat(target.c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    if (privileged) {
+        EXPECT_EQ(1234u, st.st_uid);
+        EXPECT_EQ(5678u, st.st_gid);
+    }
+    std::vector<std::string> folder;
+    for (const auto& entry : std::filesystem::directory_iterator(fsPath("real")))
+        folder.push_back(entry.path().filename().string());
+    EXPECT_EQ(std::vector<std::string>{"reg.reg"}, folder);
+}
+
+TEST_F(RegistryFileTest, AFileMadeMalformedWhileInUseIsReportedOnceAndNeverOverwritten) {
+    useFile(regFile().string());
+    regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("v"), 1);
+    const std::string malformed = "Windows Registry Editor Version 5.00\r\n\r\nnot a line\r\n";
+    writeBytes(regFile(), malformed);
+    testing::internal::CaptureStderr();
+    regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("w"), 2);
+    regSetDword(HKEY_CURRENT_USER, kScratchKey, TEXT("x"), 3);
+    EXPECT_EQ("win32_posix: " + regFile().string() +
+                  ":3: expected \"name\"=value, @=value or [key]; the registry keeps what it held "
+                  "and changes are not written to this file\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(malformed, plainText(regFile()));
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, KEY_READ, &key));
+    DWORD number = 0;
+    EXPECT_TRUE(getNumber(key, TEXT("v"), number));
+    EXPECT_TRUE(getNumber(key, TEXT("x"), number));
     RegCloseKey(key);
 }
 

@@ -6,9 +6,9 @@
  *   file names        NULL is win.ini, a bare name is looked up in the
  *                     Windows directory, "" is refused
  *   reading           the whole file on every call (nothing is cached)
- *   writing           under an exclusive lock on the file, to a temporary file
- *                     in the same folder renamed over the old one, so that a
- *                     reader sees the old file or the new one, never half
+ *   writing           under an exclusive lock on the file, replaced in one step
+ *                     (atomic_file.h), so that a reader sees the old file or
+ *                     the new one, never half
  *   the functions     GetPrivateProfileStringW, GetPrivateProfileIntW,
  *                     GetPrivateProfileSectionW, GetPrivateProfileSectionNamesW,
  *                     WritePrivateProfileStringW, WritePrivateProfileSectionW
@@ -18,63 +18,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <optional>
 
 #include "../include/win32_posix/paths.h"
+#include "atomic_file.h"
+#include "file_status.h"
 #include "ini_text.h"
 #include "internal.h"
 
 namespace {
 
+using w32p::UniqueFd;
 using w32p::wstring;
 using w32p::wstring_view;
 namespace ini = w32p::ini;
-
-// A file descriptor closed when it goes out of scope.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
-
-// A temporary file removed unless it was renamed into place.
-class TempFile {
-public:
-    TempFile() = default;
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-    }
-    void adopt(std::string path) { m_path = std::move(path); }
-    void release() { m_path.clear(); }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-std::string parentFolder(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 bool isFolder(const std::string& path) {
     struct stat st;
@@ -84,7 +43,7 @@ bool isFolder(const std::string& path) {
 // The Win32 code for a file that could not be opened: a missing file is 2,
 // a missing folder on the way to it 3.
 DWORD openError(int errnoValue, const std::string& path) {
-    if (errnoValue == ENOENT && !isFolder(parentFolder(path))) return ERROR_PATH_NOT_FOUND;
+    if (errnoValue == ENOENT && !isFolder(w32p::parentFolder(path))) return ERROR_PATH_NOT_FOUND;
     return w32p::errorFromErrno(errnoValue);
 }
 
@@ -106,19 +65,6 @@ DWORD profilePath(LPCWSTR fileName, std::string& path) {
     if (!posix.ok) return ERROR_PATH_NOT_FOUND;
     path = posix.path;
     return ERROR_SUCCESS;
-}
-
-// Reads a whole open file.
-DWORD readAll(int fd, std::string& bytes) {
-    bytes.clear();
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return w32p::errorFromErrno(errno);
-        if (n == 0) return ERROR_SUCCESS;
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
 }
 
 // Opens a profile file for reading; a folder is refused as Windows refuses it.
@@ -145,61 +91,10 @@ Loaded loadProfile(LPCWSTR fileName) {
     UniqueFd fd;
     std::string bytes;
     loaded.error = openProfile(path, fd);
-    if (loaded.error == ERROR_SUCCESS) loaded.error = readAll(fd.get(), bytes);
+    if (loaded.error == ERROR_SUCCESS)
+        loaded.error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
     if (loaded.error == ERROR_SUCCESS) loaded.doc = ini::parse(bytes);
     return loaded;
-}
-
-DWORD writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return w32p::errorFromErrno(errno);
-        done += static_cast<size_t>(n);
-    }
-    return ERROR_SUCCESS;
-}
-
-// Writes `bytes` to a new temporary file beside `target`: with the mode and
-// owner of `existing` when there is one, else as any new file is created.
-DWORD writeTemporary(const std::string& target, const struct stat* existing,
-                     const std::string& bytes, TempFile& temp) {
-    static std::atomic<unsigned> counter{0};
-    std::string folder = parentFolder(target);
-    std::string base = target.substr(target.find_last_of('/') + 1);
-    UniqueFd fd;
-    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
-                           std::to_string(counter++) + ".tmp";
-        fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.valid()) temp.adopt(name);
-        else if (errno != EEXIST) return openError(errno, target);
-    }
-    if (!fd.valid()) return ERROR_ACCESS_DENIED;
-    if (existing) {
-        ::fchmod(fd.get(), existing->st_mode & 07777);
-        if (::fchown(fd.get(), existing->st_uid, existing->st_gid) != 0) {
-            // Only a privileged process may give the file away; keeping the
-            // new owner is what any rewrite by this user would do.
-        }
-    }
-    DWORD error = writeAll(fd.get(), bytes);
-    if (error == ERROR_SUCCESS && ::fsync(fd.get()) != 0) error = w32p::errorFromErrno(errno);
-    return error;
-}
-
-// Gives a new file its name without replacing a file of that name that
-// appeared meanwhile. False when hard links are not available here (the
-// caller renames instead) or on failure (`error` set: ERROR_ALREADY_EXISTS
-// when the name is taken).
-bool linkIntoPlace(const std::string& temp, const std::string& path, DWORD& error) {
-    if (::link(temp.c_str(), path.c_str()) == 0) return true;  // the temporary name goes with `temp`
-    if (errno == EEXIST)
-        error = ERROR_ALREADY_EXISTS;
-    else if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS && errno != EXDEV)
-        error = openError(errno, path);
-    return false;
 }
 
 // Reads the file, lets `edit` change the document, and writes it back when
@@ -217,8 +112,7 @@ BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
         return FALSE;
     }
     // Replace the file a symbolic link points to, not the link.
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved)) path = resolved;
+    path = w32p::resolveLinks(path);
 
     for (int attempt = 0; attempt < 100; ++attempt) {
         UniqueFd fd;
@@ -234,7 +128,7 @@ BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
             if (::fstat(fd.get(), &st) != 0 || ::stat(path.c_str(), &now) != 0 ||
                 now.st_ino != st.st_ino || now.st_dev != st.st_dev)
                 continue;  // replaced while waiting for the lock: start again
-            error = readAll(fd.get(), bytes);
+            error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
         } else if (error == ERROR_FILE_NOT_FOUND) {
             if (!createIfMissing) return TRUE;
         }
@@ -247,18 +141,10 @@ BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
         ini::Document doc = ini::parse(bytes);
         if (!edit(doc)) return TRUE;
 
-        TempFile temp;
-        error = writeTemporary(path, existed ? &st : nullptr, ini::serialise(doc), temp);
-        if (error == ERROR_SUCCESS) {
-            if (existed || !linkIntoPlace(temp.path(), path, error)) {
-                if (error == ERROR_ALREADY_EXISTS) continue;  // created meanwhile: edit that file
-                if (error == ERROR_SUCCESS && ::rename(temp.path().c_str(), path.c_str()) != 0)
-                    error = openError(errno, path);
-                if (error == ERROR_SUCCESS) temp.release();
-            }
-        }
-        if (error != ERROR_SUCCESS) {
-            SetLastError(error);
+        int failure = w32p::replaceFile(path, existed ? &st : nullptr, ini::serialise(doc), !existed);
+        if (failure == EEXIST && !existed) continue;  // created meanwhile: edit that file
+        if (failure != 0) {
+            SetLastError(openError(failure, path));
             return FALSE;
         }
         return TRUE;

@@ -362,10 +362,6 @@ private:
 // Lines are wrapped after the comma that brings them to this length.
 constexpr size_t kWrapColumn = 77;
 
-bool hasLineBreak(wstring_view name) {
-    return name.find(u'\r') != wstring_view::npos || name.find(u'\n') != wstring_view::npos;
-}
-
 wstring escaped(wstring_view text) {
     wstring out;
     out.reserve(text.size() + 2);
@@ -440,6 +436,10 @@ void appendValue(wstring& out, const Value& value) {
 
 const WCHAR* rootName(Root root) { return kRoots[static_cast<int>(root)].full; }
 
+bool nameFits(wstring_view name) {
+    return name.find(u'\r') == wstring_view::npos && name.find(u'\n') == wstring_view::npos;
+}
+
 bool rootFromName(wstring_view name, Root& root) {
     for (const RootNames& r : kRoots) {
         if (equalsNoCase(name, r.full) || equalsNoCase(name, r.shortName)) {
@@ -471,7 +471,7 @@ wstring writeText(const std::vector<KeyRecord>& keys, size_t* skipped) {
     out += u"\r\n";
     for (const KeyRecord& record : keys) {
         bool writable = true;
-        for (const wstring& name : record.key.names) writable = writable && !hasLineBreak(name);
+        for (const wstring& name : record.key.names) writable = writable && nameFits(name);
         if (!writable) {
             ++left;
             continue;
@@ -484,7 +484,7 @@ wstring writeText(const std::vector<KeyRecord>& keys, size_t* skipped) {
         }
         out += u"]\r\n";
         for (const Value& value : record.values) {
-            if (hasLineBreak(value.name)) {
+            if (!nameFits(value.name)) {
                 ++left;
                 continue;
             }

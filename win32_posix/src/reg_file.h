@@ -71,6 +71,10 @@ struct KeyRecord {
     std::vector<Value> values;  // in the order they are written
 };
 
+// False for a key or value name the format cannot carry: one with a line
+// break.
+bool nameFits(wstring_view name);
+
 // Writes the keys in the order given, as UTF-16LE bytes with the mark. Names
 // that the format cannot carry (a line break in a key or value name) are left
 // out, with the keys below such a key; `skipped` counts what was left out.

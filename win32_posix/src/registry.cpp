@@ -5,9 +5,14 @@
  *   tree and handles   keys keep the spelling they were created with and are
  *                      found case-insensitively; subkeys are kept in Windows'
  *                      case-insensitive order, values in creation order; one
- *                      mutex guards the tree, the handles and the file
- *   registry file      WIN32_POSIX_REGISTRY, loaded at the first registry call
- *                      and rewritten atomically after every change
+ *                      mutex guards the tree, the handles and what is known
+ *                      of the file
+ *   registry file      WIN32_POSIX_REGISTRY, shared with other processes as
+ *                      Windows' registry is: read again at any call after
+ *                      another process changed it, and rewritten whole after
+ *                      every change under a lock all writers take
+ *                      (registry_file.h); the disk work is done without the
+ *                      mutex
  *   RegOpenKeyExW, RegCreateKeyExW, RegCloseKey
  *   RegQueryValueExW, RegSetValueExW, RegDeleteValueW
  *   RegDeleteKeyW, RegDeleteTreeW
@@ -17,11 +22,7 @@
  * Like Windows' registry functions, these return their error code and never
  * change the thread's last-error value.
  */
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +36,7 @@
 #include "../include/win32_posix/text.h"
 #include "internal.h"
 #include "reg_file.h"
+#include "registry_file.h"
 
 namespace w32p {
 namespace {
@@ -205,88 +207,115 @@ REGSAM grantedAccess(REGSAM desired) {
     return granted;
 }
 
-// --- files -----------------------------------------------------------------
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now, reporting the error a late write may surface.
-    bool close() {
-        int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-enum class ReadStatus { Ok, Missing, Failed };
-
-ReadStatus readWholeFile(const std::string& path, std::string& bytes, int& error) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = errno;
-        return error == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-    }
-    bytes.clear();
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            return ReadStatus::Failed;
-        }
-        if (n == 0) return ReadStatus::Ok;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-}
-
-// Writes a temporary file beside `path` and renames it over `path`, so that a
-// reader sees the old file or the new one, never a part.
-bool writeFileAtomically(const std::string& path, const std::string& bytes, int& error) {
-    static unsigned counter = 0;
-    std::string temporary =
-        path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    FileDescriptor fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.get() < 0) {
-        error = errno;
-        return false;
-    }
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd.get()) == 0;
-    if (!ok) error = errno;
-    if (!fd.close() && ok) {
-        error = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-        ok = false;
-    }
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
-}
-
 void printMessage(const std::string& message) {
     std::string line = "win32_posix: " + message + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+// --- the tree and the file ---------------------------------------------------
+
+using Roots = std::shared_ptr<Key>[regfile::kRootCount];
+
+std::shared_ptr<Key> walk(Roots& roots, const regfile::KeyPath& path, bool create) {
+    std::shared_ptr<Key> key = roots[static_cast<int>(path.root)];
+    for (const wstring& name : path.names) {
+        std::shared_ptr<Key> next = findSubkey(*key, name);
+        if (!next) {
+            if (!create) return nullptr;
+            next = addSubkey(*key, name, false);
+        }
+        key = next;
+    }
+    return key;
+}
+
+void apply(Roots& roots, const regfile::Edit& edit) {
+    switch (edit.kind) {
+    case regfile::Edit::CreateKey:
+        walk(roots, edit.key, true);
+        break;
+    case regfile::Edit::DeleteKey:
+        if (std::shared_ptr<Key> key = walk(roots, edit.key, false)) {
+            if (key->isRoot) removeContents(*key);
+            else removeKey(key);
+        }
+        break;
+    case regfile::Edit::SetValue:
+        setValue(*walk(roots, edit.key, true), edit.value.name, edit.value.type, edit.value.data);
+        break;
+    case regfile::Edit::DeleteValue:
+        if (std::shared_ptr<Key> key = walk(roots, edit.key, false)) {
+            auto& values = key->values;
+            values.erase(std::remove_if(values.begin(), values.end(),
+                                        [&](const Value& v) {
+                                            return equalsNoCase(v.name, edit.value.name);
+                                        }),
+                         values.end());
+        }
+        break;
+    }
+}
+
+// What lives only in the process and never in the file: volatile keys, and
+// names the file cannot hold.
+bool processOnly(const Key& key) { return key.isVolatile || !regfile::nameFits(key.name); }
+
+bool sameValues(const std::vector<Value>& a, const std::vector<Value>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Value& x, const Value& y) {
+        return x.name == y.name && x.type == y.type && x.data == y.data;
+    });
+}
+
+// Makes `into` hold what the file's `from` holds, keeping the objects of keys
+// that stay (their handles go on working) and marking the others deleted (their
+// handles see ERROR_KEY_DELETED). What lives only in the process stays, unless
+// the file now has a key of the same name.
+void merge(Key& into, Key& from) {
+    std::vector<Value> values = std::move(from.values);
+    for (Value& v : into.values)
+        if (!regfile::nameFits(v.name)) values.push_back(std::move(v));
+    bool changed = !sameValues(into.values, values);
+    into.values = std::move(values);
+
+    std::vector<std::shared_ptr<Key>> subkeys;
+    for (const std::shared_ptr<Key>& child : from.subkeys) {
+        std::shared_ptr<Key> existing = findSubkey(into, child->name);
+        if (existing && !existing->isVolatile) {
+            existing->name = child->name;
+            merge(*existing, *child);
+            subkeys.push_back(existing);
+        } else {
+            child->parent = &into;
+            subkeys.push_back(child);
+            changed = true;
+        }
+    }
+    for (const std::shared_ptr<Key>& child : into.subkeys) {
+        if (std::find(subkeys.begin(), subkeys.end(), child) != subkeys.end()) continue;
+        if (processOnly(*child) && !findSubkey(from, child->name)) {
+            subkeys.push_back(child);
+        } else {
+            markDeleted(*child);
+            changed = true;
+        }
+    }
+    std::sort(subkeys.begin(), subkeys.end(),
+              [](const std::shared_ptr<Key>& a, const std::shared_ptr<Key>& b) {
+                  return compareNoCase(a->name, b->name) < 0;
+              });
+    into.subkeys = std::move(subkeys);
+    if (changed) into.lastWriteTime = now();
+}
+
+void collect(const Key& key, regfile::KeyPath& path, std::vector<regfile::KeyRecord>& records) {
+    for (const std::shared_ptr<Key>& child : key.subkeys) {
+        if (child->isVolatile) continue;
+        path.names.push_back(child->name);
+        records.push_back({path, child->values});
+        collect(*child, path, records);
+        path.names.pop_back();
+    }
 }
 
 // --- the registry ----------------------------------------------------------
@@ -302,57 +331,114 @@ struct OpenKey {
 constexpr ULONG_PTR kFirstHandle = 0x100;
 constexpr ULONG_PTR kLastHandle = 0x7FFFFFFC;
 
+// The tree, the handles and what the process knows of the registry file. The
+// mutex guards all of it; the file itself is read and written without it
+// (LockedRegistry).
 class Registry {
 public:
     std::mutex mutex;
 
-    // Loads the registry file at the first call after start or reset.
-    void ensureLoaded() {
-        if (m_loaded) return;
-        m_loaded = true;
+    // The roots and the file's name, at the first call after start or reset.
+    void ensureStarted() {
+        if (m_started) return;
+        m_started = true;
         for (auto& root : m_roots) {
             root = std::make_shared<Key>();
             root->isRoot = true;
         }
-        m_saveToFile = false;
+        m_stamp = regfile::FileStamp();
+        m_held.reset();
         m_writeFailed = false;
         m_skipWarned = false;
         m_shownName = configValue("WIN32_POSIX_REGISTRY");
-        m_file = m_shownName;
-        if (m_file.empty()) return;
+        m_path = m_shownName;
         // A Windows path ("C:\reg\hbc.reg") names the file through the drive mapping.
-        if (m_file.size() >= 2 && m_file[1] == ':') {
-            PosixPath posix = toPosixPath(fromUtf8(m_file));
-            if (posix.ok) m_file = posix.path;
+        if (m_path.size() >= 2 && m_path[1] == ':') {
+            PosixPath posix = toPosixPath(fromUtf8(m_path));
+            if (posix.ok) m_path = posix.path;
         }
-        std::string bytes;
-        int error = 0;
-        switch (readWholeFile(m_file, bytes, error)) {
-        case ReadStatus::Missing:
-            m_saveToFile = true;  // created at the first change
-            return;
-        case ReadStatus::Failed:
-            printMessage(m_shownName + ": cannot read the registry file: " +
-                         std::strerror(error) +
-                         "; the registry starts empty and changes are not written to this file");
-            return;
-        case ReadStatus::Ok:
-            break;
-        }
-        regfile::ReadResult result = regfile::read(bytes);
-        if (!result.ok) {
-            printMessage(m_shownName + ":" + std::to_string(result.line) + ": " + result.error +
-                         "; the registry starts empty and changes are not written to this file");
-            return;
-        }
-        for (const regfile::Edit& edit : result.edits) apply(edit);
-        m_saveToFile = true;
+        m_attached = !m_path.empty();
     }
 
     void reset() {
-        m_loaded = false;
+        m_started = false;
         m_handles.clear();
         for (auto& root : m_roots) root.reset();
+        m_held.reset();
+    }
+
+    // What a call needs to know of the file before it takes the lock.
+    struct FileView {
+        bool attached = false;  // changes are written to the file and read back from it
+        std::string path;
+        regfile::FileStamp stamp;  // the version the tree holds
+    };
+    FileView fileView() const { return {m_attached, m_path, m_stamp}; }
+
+    // Brings the tree to the version of the file read, unless another call
+    // moved it on since `basedOn` was the version held: false then, and the
+    // caller looks at the file again. A writer, which holds the writers' lock,
+    // always reads the newest version. A file that cannot be read or is
+    // malformed is reported once and no longer followed or written.
+    bool catchUp(regfile::FileRead& read, const regfile::FileStamp& basedOn, bool writer) {
+        if (!m_attached || read.status == regfile::FileRead::Unchanged) return true;
+        if (!writer && m_stamp != basedOn) return false;
+        if (read.status == regfile::FileRead::Failed) {
+            printMessage(m_shownName + read.problem +
+                         (m_stamp.known ? "; the registry keeps what it held"
+                                        : "; the registry starts empty") +
+                         " and changes are not written to this file");
+            m_attached = false;
+            m_held.reset();
+            return true;
+        }
+        if (read.stamp == m_stamp) return true;
+        Roots fresh;
+        for (auto& root : fresh) {
+            root = std::make_shared<Key>();
+            root->isRoot = true;
+        }
+        for (const regfile::Edit& edit : read.edits) apply(fresh, edit);
+        for (int i = 0; i < regfile::kRootCount; ++i) merge(*m_roots[i], *fresh[i]);
+        m_stamp = read.stamp;
+        m_held = std::move(read.held);
+        return true;
+    }
+
+    // After a change: the file's new content, when there is a file to keep.
+    bool serialise(std::string& bytes, std::string& path) {
+        if (!m_attached) return false;
+        std::vector<regfile::KeyRecord> records;
+        for (int i = 0; i < regfile::kRootCount; ++i) {
+            regfile::KeyPath keyPath;
+            keyPath.root = static_cast<Root>(i);
+            if (!m_roots[i]->values.empty()) records.push_back({keyPath, m_roots[i]->values});
+            collect(*m_roots[i], keyPath, records);
+        }
+        size_t skipped = 0;
+        bytes = regfile::write(records, &skipped);
+        if (skipped && !m_skipWarned) {
+            m_skipWarned = true;
+            printMessage(m_shownName +
+                         ": a key or value name with a line break cannot be written to the "
+                         "registry file; it is kept only in the process");
+        }
+        path = m_path;
+        return true;
+    }
+
+    // After the write: the version the tree now holds, or the failure, said
+    // once until a write succeeds again.
+    void written(int error, const regfile::FileStamp& stamp, UniqueFd& held) {
+        if (!error) {
+            m_writeFailed = false;
+            m_stamp = stamp;
+            m_held = std::move(held);
+        } else if (!m_writeFailed) {
+            m_writeFailed = true;
+            printMessage(m_shownName + ": cannot write the registry file: " +
+                         std::strerror(error) + "; changes are kept only in the process");
+        }
     }
 
     // The key behind a handle, without checking its rights.
@@ -393,93 +479,16 @@ public:
 
     bool closeHandle(HKEY hKey) { return m_handles.erase(reinterpret_cast<ULONG_PTR>(hKey)) != 0; }
 
-    // After every change: the whole file again, when there is one to keep.
-    void changed() {
-        if (!m_saveToFile) return;
-        std::vector<regfile::KeyRecord> records;
-        for (int i = 0; i < regfile::kRootCount; ++i) {
-            regfile::KeyPath path;
-            path.root = static_cast<Root>(i);
-            if (!m_roots[i]->values.empty()) records.push_back({path, m_roots[i]->values});
-            collect(*m_roots[i], path, records);
-        }
-        size_t skipped = 0;
-        std::string bytes = regfile::write(records, &skipped);
-        if (skipped && !m_skipWarned) {
-            m_skipWarned = true;
-            printMessage(m_shownName +
-                         ": a key or value name with a line break cannot be written to the "
-                         "registry file; it is kept only in the process");
-        }
-        int error = 0;
-        if (writeFileAtomically(m_file, bytes, error)) {
-            m_writeFailed = false;
-        } else if (!m_writeFailed) {
-            m_writeFailed = true;  // said once until a write succeeds again
-            printMessage(m_shownName + ": cannot write the registry file: " +
-                         std::strerror(error) + "; changes are kept only in the process");
-        }
-    }
-
 private:
-    static void collect(const Key& key, regfile::KeyPath& path,
-                        std::vector<regfile::KeyRecord>& records) {
-        for (const std::shared_ptr<Key>& child : key.subkeys) {
-            if (child->isVolatile) continue;
-            path.names.push_back(child->name);
-            records.push_back({path, child->values});
-            collect(*child, path, records);
-            path.names.pop_back();
-        }
-    }
-
-    std::shared_ptr<Key> walk(const regfile::KeyPath& path, bool create) {
-        std::shared_ptr<Key> key = m_roots[static_cast<int>(path.root)];
-        for (const wstring& name : path.names) {
-            std::shared_ptr<Key> next = findSubkey(*key, name);
-            if (!next) {
-                if (!create) return nullptr;
-                next = addSubkey(*key, name, false);
-            }
-            key = next;
-        }
-        return key;
-    }
-
-    void apply(const regfile::Edit& edit) {
-        switch (edit.kind) {
-        case regfile::Edit::CreateKey:
-            walk(edit.key, true);
-            break;
-        case regfile::Edit::DeleteKey:
-            if (std::shared_ptr<Key> key = walk(edit.key, false)) {
-                if (key->isRoot) removeContents(*key);
-                else removeKey(key);
-            }
-            break;
-        case regfile::Edit::SetValue:
-            setValue(*walk(edit.key, true), edit.value.name, edit.value.type, edit.value.data);
-            break;
-        case regfile::Edit::DeleteValue:
-            if (std::shared_ptr<Key> key = walk(edit.key, false)) {
-                auto& values = key->values;
-                values.erase(std::remove_if(values.begin(), values.end(),
-                                            [&](const Value& v) {
-                                                return equalsNoCase(v.name, edit.value.name);
-                                            }),
-                             values.end());
-            }
-            break;
-        }
-    }
-
-    bool m_loaded = false;
-    std::shared_ptr<Key> m_roots[regfile::kRootCount];
+    bool m_started = false;
+    Roots m_roots;
     std::unordered_map<ULONG_PTR, OpenKey> m_handles;
     ULONG_PTR m_nextHandle = kFirstHandle;
     std::string m_shownName;  // WIN32_POSIX_REGISTRY as given, for messages
-    std::string m_file;       // the file as a POSIX path
-    bool m_saveToFile = false;
+    std::string m_path;       // the file as a POSIX path
+    bool m_attached = false;
+    regfile::FileStamp m_stamp;
+    UniqueFd m_held;  // the version m_stamp names, kept open
     bool m_writeFailed = false;
     bool m_skipWarned = false;
 };
@@ -502,11 +511,64 @@ std::shared_ptr<Key> walkFrom(const std::shared_ptr<Key>& from,
     return key;
 }
 
-// The registry, locked and loaded, for the length of one call.
-struct LockedRegistry {
-    LockedRegistry() : r(registry()), lock(r.mutex) { r.ensureLoaded(); }
+// The registry for the length of one call: started, in step with the file
+// (looked at again at every call, so that other processes' changes are seen),
+// and locked. A call that may change the registry holds the writers' lock on
+// the file from before it reads the file until its change is written; the
+// file is written when the object goes out of scope, after the registry's lock
+// is released, so that no call waits for the disk.
+class LockedRegistry {
+public:
+    enum Purpose { Read, Change };
+
+    explicit LockedRegistry(Purpose purpose = Read) : r(registry()) {
+        for (int attempt = 0;; ++attempt) {
+            Registry::FileView file;
+            {
+                std::lock_guard<std::mutex> lock(r.mutex);
+                r.ensureStarted();
+                file = r.fileView();
+            }
+            regfile::FileRead read;
+            if (file.attached) {
+                if (purpose == Change && !m_folder.held() && !m_lockError)
+                    m_lockError = m_folder.lock(file.path);
+                read = regfile::readIfChanged(file.path, file.stamp);
+            }
+            m_lock = std::unique_lock<std::mutex>(r.mutex);
+            if (r.catchUp(read, file.stamp, m_folder.held()) || attempt == 10) return;
+            m_lock.unlock();
+        }
+    }
+
+    ~LockedRegistry() {
+        std::string bytes, path;
+        if (m_changed && r.serialise(bytes, path)) {
+            m_lock.unlock();
+            int error = m_lockError;
+            regfile::FileStamp stamp;
+            UniqueFd held;
+            if (!error) error = regfile::writeWhole(path, bytes, stamp, held);
+            m_lock.lock();
+            r.written(error, stamp, held);
+        }
+        m_lock.unlock();
+        m_folder.unlock();
+    }
+
+    LockedRegistry(const LockedRegistry&) = delete;
+    LockedRegistry& operator=(const LockedRegistry&) = delete;
+
+    // The registry changed: the file is written before the call returns.
+    void changed() { m_changed = true; }
+
     Registry& r;
-    std::lock_guard<std::mutex> lock;
+
+private:
+    regfile::FolderLock m_folder;
+    int m_lockError = 0;  // why the writers' lock could not be taken
+    std::unique_lock<std::mutex> m_lock;
+    bool m_changed = false;
 };
 
 // The key that `subKey` names below the key of `hKey`: ERROR_SUCCESS with `key`
@@ -520,6 +582,24 @@ LONG findKey(Registry& r, HKEY hKey, const WCHAR* subKey, OpenKey& parent,
     if (rc != ERROR_SUCCESS) return rc;
     key = walkFrom(parent.key, names);
     return key ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+// The unit that follows a string's data in the caller's memory, read as
+// Windows reads it. The caller's buffer may end right before it, so this one
+// read is kept out of AddressSanitizer's sight on purpose.
+__attribute__((noinline, no_sanitize_address)) bool nextUnitIsNul(const BYTE* end) {
+    const volatile BYTE* p = end;
+    return p[0] == 0 && p[1] == 0;
+}
+
+// The size a string value is stored with: a REG_SZ, REG_EXPAND_SZ or
+// REG_MULTI_SZ of whole units whose last unit is not NUL, while the unit after
+// it in the caller's memory is, keeps that NUL too (10 bytes asked, 12 stored).
+DWORD storedSize(DWORD type, const BYTE* data, DWORD size) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return size;
+    if (size < 2 || size % 2 != 0) return size;
+    if (data[size - 2] == 0 && data[size - 1] == 0) return size;
+    return nextUnitIsNul(data + size) ? size + 2 : size;
 }
 
 }  // namespace
@@ -571,7 +651,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Res
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
-    LockedRegistry locked;
+    LockedRegistry locked(LockedRegistry::Change);
     Registry& r = locked.r;
     OpenKey parent;
     LONG rc = r.resolve(hKey, 0, parent);
@@ -594,7 +674,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Res
         for (size_t i = existing; i < names.size(); ++i) key = addSubkey(*key, names[i], isVolatile);
         if (lpClass) key->className = wstring(view(lpClass));
         disposition = REG_CREATED_NEW_KEY;
-        r.changed();
+        locked.changed();
     }
     *phkResult = r.newHandle(key, samDesired);
     if (lpdwDisposition) *lpdwDisposition = disposition;
@@ -643,13 +723,15 @@ extern "C" LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWO
     return ERROR_SUCCESS;
 }
 
-// Stores exactly cbData bytes of any type under the name (NULL or "" is the
-// default value); needs KEY_SET_VALUE. NULL data with a non-zero size gives
-// ERROR_NOACCESS; a name longer than 16383 units ERROR_INVALID_PARAMETER.
+
+// Stores cbData bytes of any type under the name (NULL or "" is the default
+// value), and the NUL after a string whose size left it out; needs
+// KEY_SET_VALUE. NULL data with a non-zero size gives ERROR_NOACCESS; a name
+// longer than 16383 units ERROR_INVALID_PARAMETER.
 extern "C" LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved,
                                          DWORD dwType, const BYTE* lpData, DWORD cbData) {
     (void)Reserved;
-    LockedRegistry locked;
+    LockedRegistry locked(LockedRegistry::Change);
     Registry& r = locked.r;
     OpenKey open;
     LONG rc = r.resolve(hKey, KEY_SET_VALUE, open);
@@ -657,15 +739,15 @@ extern "C" LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD R
     wstring_view name = view(lpValueName);
     if (name.size() > regfile::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
     if (!lpData && cbData) return ERROR_NOACCESS;
-    std::vector<BYTE> data(lpData, lpData + cbData);
+    std::vector<BYTE> data(lpData, lpData + storedSize(dwType, lpData, cbData));
     setValue(*open.key, name, dwType, std::move(data));
-    r.changed();
+    locked.changed();
     return ERROR_SUCCESS;
 }
 
 // Deletes a value; needs KEY_SET_VALUE. ERROR_FILE_NOT_FOUND when missing.
 extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-    LockedRegistry locked;
+    LockedRegistry locked(LockedRegistry::Change);
     Registry& r = locked.r;
     OpenKey open;
     LONG rc = r.resolve(hKey, KEY_SET_VALUE, open);
@@ -677,7 +759,7 @@ extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     if (it == values.end()) return ERROR_FILE_NOT_FOUND;
     values.erase(it);
     open.key->lastWriteTime = now();
-    r.changed();
+    locked.changed();
     return ERROR_SUCCESS;
 }
 
@@ -687,7 +769,7 @@ extern "C" LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 // ERROR_INVALID_PARAMETER.
 extern "C" LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    LockedRegistry locked;
+    LockedRegistry locked(LockedRegistry::Change);
     OpenKey open;
     std::vector<wstring_view> names;
     std::shared_ptr<Key> key;
@@ -695,7 +777,7 @@ extern "C" LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (rc != ERROR_SUCCESS) return rc;
     if (key->isRoot || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
     removeKey(key);
-    locked.r.changed();
+    locked.changed();
     return ERROR_SUCCESS;
 }
 
@@ -704,7 +786,7 @@ extern "C" LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
 // KEY_ENUMERATE_SUB_KEYS, and KEY_SET_VALUE when the key has values
 // (ERROR_ACCESS_DENIED otherwise). Missing key: ERROR_FILE_NOT_FOUND.
 extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
-    LockedRegistry locked;
+    LockedRegistry locked(LockedRegistry::Change);
     Registry& r = locked.r;
     OpenKey open;
     if (!lpSubKey || !*lpSubKey) {
@@ -713,7 +795,7 @@ extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
         if (!open.key->values.empty() && !(open.access & KEY_SET_VALUE))
             return ERROR_ACCESS_DENIED;
         removeContents(*open.key);
-        r.changed();
+        locked.changed();
         return ERROR_SUCCESS;
     }
     std::vector<wstring_view> names;
@@ -722,7 +804,7 @@ extern "C" LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
     if (rc != ERROR_SUCCESS) return rc;
     if (key->isRoot) removeContents(*key);
     else removeKey(key);
-    r.changed();
+    locked.changed();
     return ERROR_SUCCESS;
 }
 
