@@ -85,7 +85,32 @@ bool LoadStringFromIni(const CZYNWCharString& iniFile, DWORD languageId, WCHAR* 
 // the console program. True when the expansion (and the check) succeeded.
 bool ExpandAndCheckPath(CZYNWCharString& path, bool checkFile);
 
+// The registry setting (a key of HKEY_LOCAL_MACHINE and its value) that names
+// the folder of the item definition files.
+const WCHAR* const HBC_ITEM_FOLDER_KEY =
+    TEXT("SOFTWARE\\Norvak\\HubConsole\\Client\\Third Party Applications");
+const WCHAR* const HBC_ITEM_FOLDER_VALUE = TEXT("IniFolder");
+
+// Lists the item definition files: every "*.ini" entry of the folder that
+// the registry names (environment variables expanded), as the folder text
+// followed directly by the entry's name, in the order the search returns
+// them. True unless a failure ended the search early.
+bool BuildListOfIniFiles();
+
+// Reads the QUICKLINK and TOOLKIT sections of every listed file and appends
+// each complete one that suits the running Windows and names an existing
+// program to its list; every other section is logged with its reason. True
+// when every file was read.
+bool BuildListsOfHbcItems();
+
+// Frees every listed path and every item. Always true.
+bool DeleteLists();
+
 extern "C" {
+// The module's entry: records which Windows runs and builds the catalogue
+// on process attach, frees it on process detach. Always TRUE.
+BOOL WINAPI DllMain(HINSTANCE hModule, DWORD reason, LPVOID reserved);
+
 // Always 1.
 DWORD WINAPI HB_GetStatus(DWORD, DWORD, DWORD);
 // Fills the host's record for the item its functionId addresses, or answers

@@ -7,6 +7,7 @@
 
 #ifndef _WIN32
 #include <win32_posix/paths.h>
+#include <win32_posix/testing.h>
 #include <win32_posix/text.h>
 #endif
 
@@ -82,33 +83,36 @@ bool runningUnderWine() {
 #endif
 }
 
-void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
+bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
                  const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr))
-        << U8(path);
-    LONG rc = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(),
-                             static_cast<DWORD>(bytes.size()));
+    LONG rc =
+        RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    EXPECT_EQ(ERROR_SUCCESS, rc) << U8(path);
+    if (rc != ERROR_SUCCESS) return false;
+    rc = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, rc) << U8(name);
+    EXPECT_EQ(ERROR_SUCCESS, rc) << U8(name);
+    return rc == ERROR_SUCCESS;
 }
 
-void regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value) {
+bool regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value) {
     std::vector<BYTE> bytes(4);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
-    regSetBytes(root, path, name, REG_DWORD, bytes);
+    return regSetBytes(root, path, name, REG_DWORD, bytes);
 }
 
-void regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value, DWORD type) {
+bool regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value, DWORD type) {
     const BYTE* p = reinterpret_cast<const BYTE*>(value.c_str());
-    regSetBytes(root, path, name, type,
-                std::vector<BYTE>(p, p + (value.size() + 1) * sizeof(WCHAR)));
+    return regSetBytes(root, path, name, type,
+                       std::vector<BYTE>(p, p + (value.size() + 1) * sizeof(WCHAR)));
 }
 
-void regDeleteTree(HKEY root, const wstr& path) {
+bool regDeleteTree(HKEY root, const wstr& path) {
     LONG rc = RegDeleteTreeW(root, path.c_str());
-    ASSERT_TRUE(rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) << U8(path) << " " << rc;
+    bool ok = rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+    EXPECT_TRUE(ok) << U8(path) << " " << rc;
+    return ok;
 }
 
 std::vector<unsigned char> readBytes(const std::filesystem::path& path) {
@@ -163,8 +167,9 @@ ScopedEnvVar::~ScopedEnvVar() {
 }
 
 void HbcTest::SetUp() {
-    regDeleteTree(HKEY_LOCAL_MACHINE, kVendorKey);
-    regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
+    // A test that cannot start from a clean registry does not run.
+    ASSERT_TRUE(regDeleteTree(HKEY_LOCAL_MACHINE, kVendorKey));
+    ASSERT_TRUE(regDeleteTree(HKEY_CURRENT_USER, kScratchKey));
 
     static std::mt19937 rng(std::random_device{}());
     std::ostringstream name;
@@ -184,6 +189,19 @@ void HbcTest::TearDown() {
     regDeleteTree(HKEY_CURRENT_USER, kScratchKey);
     std::error_code ignored;
     std::filesystem::remove_all(m_fsFolder, ignored);
+#ifndef _WIN32
+    if (m_sharedRegistry) {
+        m_sharedRegistry.reset();
+        w32p::testing::resetRegistry();
+    }
+#endif
+}
+
+void HbcTest::shareRegistryWithChildren() {
+#ifndef _WIN32
+    m_sharedRegistry.emplace(TEXT("WIN32_POSIX_REGISTRY"), W(fsPath("registry.reg").string()));
+    w32p::testing::resetRegistry();
+#endif
 }
 
 wstr HbcTest::winPath(const std::string& relative) const {
@@ -197,10 +215,10 @@ std::filesystem::path HbcTest::fsPath(const std::string& relative) const {
     return m_fsFolder / std::filesystem::path(relative);
 }
 
-void HbcTest::enableLogging(DWORD detail) {
-    regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("Logging"), 1);
-    if (detail) regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("LogDetail"), detail);
-    regSetString(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("TextOutput"), logFileWin());
+bool HbcTest::enableLogging(DWORD detail) {
+    return regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("Logging"), 1) &&
+           (!detail || regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("LogDetail"), detail)) &&
+           regSetString(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("TextOutput"), logFileWin());
 }
 
 std::vector<std::string> HbcTest::logLines(bool* hadBom) const {

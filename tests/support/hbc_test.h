@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,15 @@ T expectOnHost(const char* difference, T windows, T wine) {
 // The scratch key of every test, under HKEY_CURRENT_USER.
 extern const WCHAR* const kScratchKey;
 
-// Registry helpers that fail the test on error.
-void regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value);
-void regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value,
+// Registry helpers: an error is a test failure, and the answer says whether
+// the call succeeded, so a test that cannot go on without it can stop
+// (ASSERT_TRUE(regSetDword(...))).
+bool regSetDword(HKEY root, const wstr& path, const wstr& name, DWORD value);
+bool regSetString(HKEY root, const wstr& path, const wstr& name, const wstr& value,
                   DWORD type = REG_SZ);
-void regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
+bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
                  const std::vector<BYTE>& bytes);
-void regDeleteTree(HKEY root, const wstr& path);
+bool regDeleteTree(HKEY root, const wstr& path);
 
 // Reads a whole file (empty when missing).
 std::vector<unsigned char> readBytes(const std::filesystem::path& path);
@@ -72,6 +75,27 @@ private:
     wstr m_previous;
 };
 
+#ifndef _WIN32
+// Natively only (the real version query never fails): while the object
+// lives, this program's GetVersionExW refuses records whose size field is
+// one of `refusedSizes` (FALSE, ERROR_INSUFFICIENT_BUFFER) and answers the
+// others as the stand-in does. It sees the calls of code linked into the
+// program, not those of a module the program loads.
+class FailingVersionQueries {
+public:
+    explicit FailingVersionQueries(std::vector<DWORD> refusedSizes);
+    ~FailingVersionQueries();
+    FailingVersionQueries(const FailingVersionQueries&) = delete;
+    FailingVersionQueries& operator=(const FailingVersionQueries&) = delete;
+    const std::vector<DWORD>& refused() const { return m_refused; }
+    // The size fields of the calls made so far, in order.
+    std::vector<DWORD> asked() const;
+
+private:
+    std::vector<DWORD> m_refused;
+};
+#endif
+
 class HbcTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -84,8 +108,9 @@ protected:
     std::filesystem::path fsPath(const std::string& relative) const;
 
     // Switches logging on: "Logging" 1, "LogDetail" `detail` (none when 0)
-    // and "TextOutput" the file "log.txt" of the test folder.
-    void enableLogging(DWORD detail = 795);
+    // and "TextOutput" the file "log.txt" of the test folder. False (and a
+    // test failure) when a setting cannot be written.
+    bool enableLogging(DWORD detail = 795);
     wstr logFileWin() const { return winPath("log.txt"); }
     std::vector<std::string> logLines(bool* hadBom = nullptr) const;
     // The lines of the log that contain `needle`.
@@ -94,9 +119,17 @@ protected:
     // The application name a record of this process gets.
     static std::string applicationName();
 
+    // Makes the registry the programs this test starts see the one it
+    // writes from now on (what it wrote before is not carried over). On
+    // Windows every program shares one registry already; natively the
+    // stand-in's registry moves, until the test ends, into a file of the test
+    // folder that child processes load (WIN32_POSIX_REGISTRY).
+    void shareRegistryWithChildren();
+
 private:
     wstr m_folder;
     std::filesystem::path m_fsFolder;
+    std::optional<ScopedEnvVar> m_sharedRegistry;
 };
 
 #endif

@@ -1,7 +1,9 @@
 // menu_text_test.cpp - menu texts in the host's language, looked up in the
 // strings file beside each definition file, through the exported function:
 // the three tries, their records, and texts longer than the record's field.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "hbc_test.h"
 #include "tpa_hbc.h"
@@ -135,20 +137,29 @@ TEST_F(MenuTextTest, TextsAreReadAfreshAndKeepTheirCharacters) {
 }
 
 TEST_F(MenuTextTest, LongTextsAreCutToTheField) {
-    writeStrings("[0x09]\r\nIDS_TOOL=" + std::string(150, 'm') + "\r\n");
-    FunctionInfo info;
-    std::memset(&info, HOST_FILL, sizeof info);
-    info.functionId = 1;
-    DWORD size = sizeof info;
-    ASSERT_EQ(0u, HB_GetFunctionInfo(0x0409, &info, &size));
-    EXPECT_EQ(std::string(99, 'm'), U8(info.menuText));
-    EXPECT_EQ(0, info.menuText[99]);
-    EXPECT_EQ(0, info.reservedText[0]) << "nothing written past the field";
-    const unsigned char* reserved = reinterpret_cast<const unsigned char*>(info.reservedText);
-    EXPECT_EQ(HOST_FILL, reserved[2]);
-
-    // A character outside the basic plane is not split at the cut.
-    writeStrings("[0x09]\r\nIDS_TOOL=" + std::string(98, 'm') + "\xF0\x9F\x98\x80 tail\r\n");
-    ASSERT_EQ(0u, HB_GetFunctionInfo(0x0409, &info, &size));
-    EXPECT_EQ(std::string(98, 'm'), U8(info.menuText));
+    // The lookup writes into a field of 100 units followed by guard units,
+    // so a write past the field shows (in the host's record the next field,
+    // reservedText, is written over anyway).
+    const WCHAR kGuard = 0xBEEF;
+    struct {
+        const char* comment;
+        std::string text;
+        std::string expected;
+    } rows[] = {
+        {"99 units fit", std::string(99, 'm'), std::string(99, 'm')},
+        {"150 units are cut to 99", std::string(150, 'm'), std::string(99, 'm')},
+        {"a character outside the basic plane is not split at the cut",
+         std::string(98, 'm') + "\xF0\x9F\x98\x80 tail", std::string(98, 'm')},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.comment);
+        writeStrings("[0x09]\r\nIDS_TOOL=" + row.text + "\r\n");
+        WCHAR field[HBC_MENU_TEXT_UNITS + 8];
+        std::fill(std::begin(field), std::end(field), kGuard);
+        ASSERT_TRUE(LoadStringFromIni(*iniFiles.getObjectAt(0), 0x0409, field,
+                                      CZYNWCharString(TEXT("IDS_TOOL"))));
+        EXPECT_EQ(row.expected, U8(field));
+        for (size_t i = HBC_MENU_TEXT_UNITS; i < std::size(field); ++i)
+            EXPECT_EQ(kGuard, field[i]) << "unit " << i << " written past the field";
+    }
 }

@@ -195,9 +195,9 @@ TEST_F(ProtocolTest, StatusIsAlwaysOne) {
     EXPECT_EQ(1u, HB_GetStatus(0, 0, 0));
     addQuickLinks(1);
     FunctionInfo info;
-    query(1, &info);
+    EXPECT_EQ(0u, query(1, &info)) << "an item found";
     EXPECT_EQ(1u, HB_GetStatus(1, 2, 3));
-    query(200, &info);
+    EXPECT_EQ(2u, query(200, &info)) << "no such list";
     EXPECT_EQ(1u, HB_GetStatus(0xFFFFFFFF, 0, 0));
 }
 
