@@ -90,7 +90,12 @@ bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
         RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     EXPECT_EQ(ERROR_SUCCESS, rc) << U8(path);
     if (rc != ERROR_SUCCESS) return false;
-    rc = RegSetValueExW(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+    // Windows stores the NUL that follows text data left without its
+    // terminator; a guard after the bytes makes sure exactly these are stored
+    // (and that the call reads nothing past what the test owns).
+    std::vector<BYTE> guarded(bytes);
+    guarded.insert(guarded.end(), {0xFF, 0xFF});
+    rc = RegSetValueExW(key, name.c_str(), 0, type, guarded.data(), static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
     EXPECT_EQ(ERROR_SUCCESS, rc) << U8(name);
     return rc == ERROR_SUCCESS;
