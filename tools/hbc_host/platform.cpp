@@ -32,6 +32,15 @@ std::filesystem::path programFolder() {
 #endif
 }
 
+bool writtenTheWindowsWay(const std::string& given) {
+#ifdef _WIN32
+    (void)given;
+    return true;
+#else
+    return (given.size() >= 2 && given[1] == ':') || given.find_first_of("\\%") != std::string::npos;
+#endif
+}
+
 wstr windowsPathOf(const std::string& given) {
 #ifdef _WIN32
     wstr name = fromUtf8(given);

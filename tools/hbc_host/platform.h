@@ -17,6 +17,9 @@ std::filesystem::path programFolder();
 // The module's file name: tpa_hbc.dll or tpa_hbc.so.
 extern const char* const kModuleFileName;
 
+// Whether a path from the command line is written the Windows way: on
+// POSIX, with a drive letter, a backslash or a %variable%; on Windows, always.
+bool writtenTheWindowsWay(const std::string& given);
 // A path from the command line as a full Windows path. On POSIX a path that
 // is written the Windows way (a drive letter, a backslash or a %variable%)
 // stays as it is; any other is made absolute and put under the drive whose

@@ -412,21 +412,32 @@ std::string runSession(const Options& options, Report& report) {
 #ifndef _WIN32
     if (!options.osVersion.empty()) setenv("WIN32_POSIX_VERSION", options.osVersion.c_str(), 1);
 #endif
+    // The log: a temporary one, or the one named, which must lie on a drive.
     TemporaryFolder temporary;
     std::filesystem::path logFile;
+    wstr logPath;
     if (options.logFile.empty()) {
         if (temporary.path.empty())
             return "cannot create a temporary folder for the module's log: name a log with "
                    "--log FILE";
         logFile = temporary.path / "log.txt";
+        ensureDriveFor(temporary.path);
+        logPath = windowsPathOf(logFile.u8string());
+    } else if (writtenTheWindowsWay(options.logFile)) {
+        logPath = windowsPathOf(options.logFile);
+        logFile = fileSystemPath(logPath);
     } else {
         logFile = std::filesystem::absolute(std::filesystem::u8path(options.logFile));
+        ensureDriveFor(logFile.parent_path());
+        logPath = windowsPathOf(logFile.u8string());
     }
-    ensureDriveFor(logFile.parent_path());
 
-    std::filesystem::path module = options.modulePath.empty()
-                                       ? programFolder() / kModuleFileName
-                                       : std::filesystem::u8path(options.modulePath);
+    // The module: named as a Windows path or a file-system path.
+    std::filesystem::path module =
+        options.modulePath.empty() ? programFolder() / kModuleFileName
+        : writtenTheWindowsWay(options.modulePath)
+            ? fileSystemPath(windowsPathOf(options.modulePath))
+            : std::filesystem::u8path(options.modulePath);
     report.modulePath = module.u8string();
     std::error_code error;
     if (!std::filesystem::exists(module, error))
@@ -444,7 +455,6 @@ std::string runSession(const Options& options, Report& report) {
                "none in the file name), so it would write no record: run hbc-host from another "
                "folder";
 
-    wstr logPath = windowsPathOf(logFile.u8string());
     if (std::string problem = checkLogPath(logPath); !problem.empty()) return problem;
     if (!options.logFile.empty() && !std::filesystem::is_directory(logFile.parent_path(), error))
         return "the folder of the log " + toUtf8(logPath) +
