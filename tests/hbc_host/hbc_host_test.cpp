@@ -117,7 +117,12 @@ protected:
 #ifdef _WIN32
         for (char& c : line)
             if (c == '/') c = '\\';
-        const auto quote = [](const std::string& arg) { return "\"" + arg + "\""; };
+        // Backslashes before the closing quote are doubled, or the quote
+        // would be taken for a quote within the argument.
+        const auto quote = [](const std::string& arg) {
+            size_t trailing = arg.size() - (arg.find_last_not_of('\\') + 1);
+            return "\"" + arg + std::string(trailing, '\\') + "\"";
+        };
         const std::string errors = U8(winPath("stderr.txt"));
 #else
         const auto quote = [](const std::string& arg) { return "'" + arg + "'"; };
