@@ -111,8 +111,9 @@ protected:
         CatalogueTest::TearDown();
     }
 
-    // Runs hbc-host with these arguments (each quoted for the shell).
-    HostRun run(const std::vector<std::string>& args) const {
+    // Runs hbc-host with these arguments (each quoted for the shell), from
+    // the folder `from` when one is given.
+    HostRun run(const std::vector<std::string>& args, const std::string& from = "") const {
         std::string line = HBC_HOST_EXE;
 #ifdef _WIN32
         for (char& c : line)
@@ -130,6 +131,14 @@ protected:
 #endif
         for (const std::string& arg : args) line += " " + quote(arg);
         line += " 2>" + quote(errors);
+#ifdef _WIN32
+        std::string folder = from;
+        for (char& c : folder)
+            if (c == '/') c = '\\';
+        if (!from.empty()) line = "cd /d " + quote(folder) + " && " + line;
+#else
+        if (!from.empty()) line = "cd " + quote(from) + " && " + line;
+#endif
         HostRun result;
         result.status = runCommandLine(line, result.out);
         std::vector<unsigned char> err = readBytes(fsPath("stderr.txt"));
@@ -272,6 +281,26 @@ TEST_F(HbcHostTest, SampleFolderAsTable) {
     ASSERT_LT(rejected + 2, out.end());
     EXPECT_NE(std::string::npos, rejected[1].find("strips one pair of double quotes"));
     EXPECT_EQ("      ExecInterface=\"\"%SystemRoot%\\system32\\compmgmt.msc\"\"", rejected[2]);
+}
+
+TEST_F(HbcHostTest, SampleRegistryFileNamesTheFolder) {
+    // The registry file, imported as an administrator would (natively: the
+    // stand-in's registry file, a copy, since every change rewrites it;
+    // under Windows: reg import), names the folder relative to the checkout.
+    SampleDrive drive;
+    std::filesystem::copy_file(std::filesystem::path(HBC_EXAMPLES_DIR) / "items.reg",
+                               fsPath("items.reg"));
+#ifdef _WIN32
+    std::string ignored;
+    ASSERT_EQ(0, runCommandLine("reg import \"" + U8(winPath("items.reg")) + "\"", ignored));
+#else
+    ScopedEnvVar registry(TEXT("WIN32_POSIX_REGISTRY"), W(fsPath("items.reg").string()));
+#endif
+    HostRun result = run({"--json"}, std::string(HBC_EXAMPLES_DIR) + "/..");
+    ASSERT_EQ(0, result.status) << result.err;
+    json document = json::parse(result.out);
+    EXPECT_EQ("examples\\items\\", document["folder"]);
+    EXPECT_EQ(sampleItems(sampleOrder()).size(), document["items"].size());
 }
 
 TEST_F(HbcHostTest, ErrorsAreOneLineAndStatus2) {

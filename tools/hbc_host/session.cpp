@@ -52,7 +52,6 @@ struct Section {
 
 struct DefinitionFile {
     wstr path;  // as the module builds it: the folder text and the name
-    std::string name;
     Section sections[2];
 };
 
@@ -82,7 +81,6 @@ std::vector<wstr> profileList(const char* section, const wstr& file) {
 DefinitionFile readDefinitionFile(const wstr& folder, const wstr& name) {
     DefinitionFile file;
     file.path = folder + name;
-    file.name = toUtf8(name);
     std::vector<wstr> names = profileList(nullptr, file.path);
     for (int s = 0; s < 2; ++s) {
         Section& section = file.sections[s];
