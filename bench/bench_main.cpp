@@ -3,7 +3,8 @@
 //
 //   hbc_bench [--wine-results=<file>] [Google Benchmark options]
 //
-// <file> holds the Windows build's private-profile rows as run under Wine
+// It fails (exit code 1) when a row could not run what it measures. <file>
+// holds the Windows build's private-profile rows as run under Wine
 // ("<name>\t<nanoseconds>" lines, from hbc_profile_bench.exe); they are set
 // beside the native ones.
 #include <cstdio>
@@ -35,11 +36,15 @@ struct Result {
 class TableReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, Result> results;
+    int errors = 0;  // rows that could not run what they measure
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred) continue;
+            if (run.error_occurred) {
+                ++errors;
+                continue;
+            }
             bool aggregate = run.run_type == Run::RT_Aggregate;
             if (aggregate && run.aggregate_name != "median") continue;
             Result& r = results[run.run_name.str()];
@@ -162,5 +167,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printTable(reporter, wineFile.empty() ? std::map<std::string, double>() : readWineResults(wineFile));
     benchmark::Shutdown();
-    return 0;
+    if (reporter.errors) std::fprintf(stderr, "hbc_bench: %d rows could not run\n", reporter.errors);
+    return reporter.errors ? 1 : 0;
 }
