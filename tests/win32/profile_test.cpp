@@ -10,6 +10,8 @@
 #include "hbc_test.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -907,6 +909,31 @@ TEST_F(ProfileTest, WritesKeepTheBytesOfOtherLines) {
     setFile(before);
     ASSERT_TRUE(WritePrivateProfileStringW(TEXT("A"), TEXT("k1"), TEXT("v1"), ini()));
     EXPECT_EQ(before, file());
+}
+
+// --- files changed between calls ---------------------------------------------------------
+
+TEST_F(ProfileTest, AnEditOfTheSameSizeIsSeenAtTheNextCall) {
+    KNOWN_DIFFERENCE("Wine keeps a parsed profile file while its last-write time is unchanged; "
+                     "Windows reads the file at every call");
+    const auto path = fsPath("test.ini");
+    auto value = [&] { return U8(getString(TEXT("s"), TEXT("k"), TEXT("none"), 16).buffer.c_str()); };
+    // An edit at once, after the file settled; and one that puts the file's
+    // last-write time back (as copying tools do). Both keep the size.
+    for (bool timePutBack : {false, true}) {
+        SCOPED_TRACE(timePutBack ? "last-write time put back" : "rewritten at once");
+        setFile("[s]\r\nk=one\r\n");
+        // A day back, in whole seconds, then long enough for a kept copy to be trusted.
+        auto old = std::chrono::time_point_cast<std::chrono::seconds>(std::filesystem::last_write_time(path) -
+                                                                       std::chrono::hours(24));
+        std::filesystem::last_write_time(path, old);
+        Sleep(200);
+        ASSERT_EQ("one", value());
+        ASSERT_EQ("one", value());
+        setFile("[s]\r\nk=two\r\n");
+        if (timePutBack) std::filesystem::last_write_time(path, old);
+        EXPECT_EQ(timePutBack ? expectOnHost<std::string>(difference, "two", "one") : "two", value());
+    }
 }
 
 // --- encodings on write ---------------------------------------------------------------------

@@ -94,4 +94,33 @@ FileTimes fileTimes(const std::string& path, const struct stat& st) {
     return times;
 }
 
+bool statusWithTimes(const std::string& path, mode_t& mode, uint64_t& size, FileTimes& times) {
+#ifdef STATX_BTIME
+    struct statx sx;
+    const unsigned int wanted = STATX_BASIC_STATS | STATX_BTIME;
+    if (::statx(AT_FDCWD, path.c_str(), 0, wanted, &sx) != 0 &&
+        ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, wanted, &sx) != 0)
+        return false;
+    auto time = [](const struct statx_timestamp& t) { return fileTimeFromUnix(t.tv_sec, t.tv_nsec); };
+    auto before = [](const struct statx_timestamp& a, const struct statx_timestamp& b) {
+        return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+    };
+    mode = sx.stx_mode;
+    size = sx.stx_size;
+    times.lastAccess = time(sx.stx_atime);
+    times.lastWrite = time(sx.stx_mtime);
+    times.creation = (sx.stx_mask & STATX_BTIME) ? time(sx.stx_btime)
+                     : before(sx.stx_ctime, sx.stx_mtime) ? time(sx.stx_ctime)
+                                                           : time(sx.stx_mtime);
+    return true;
+#else
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return false;
+    mode = st.st_mode;
+    size = static_cast<uint64_t>(st.st_size);
+    times = fileTimes(path, st);
+    return true;
+#endif
+}
+
 }  // namespace w32p

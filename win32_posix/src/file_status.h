@@ -53,6 +53,11 @@ struct FileTimes {
 // the earlier of the change and modification times.
 FileTimes fileTimes(const std::string& path, const struct stat& st);
 
+// The status and times of the object at `path` in one look (followed through
+// symbolic links, or of the link itself when it leads nowhere): its mode, its
+// size, and its times as fileTimes gives them. False when neither can be read.
+bool statusWithTimes(const std::string& path, mode_t& mode, uint64_t& size, FileTimes& times);
+
 // The kinds of data access a CreateFileW access mask asks for, as the
 // sharing rules see them.
 enum AccessBits : DWORD {

@@ -81,12 +81,12 @@ bool isDotName(wstring_view name) { return name == u"." || name == u".."; }
 // from its status; false when it cannot be read or its name is too long.
 bool makeEntry(const std::string& path, wstring name, FoundEntry& out) {
     if (name.size() >= MAX_PATH) return false;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return false;
+    mode_t mode = 0;
+    uint64_t size = 0;
+    if (!statusWithTimes(path, mode, size, out.times)) return false;
     out.name = std::move(name);
-    out.attributes = attributesFromMode(st.st_mode);
-    out.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
-    out.times = fileTimes(path, st);
+    out.attributes = attributesFromMode(mode);
+    out.size = S_ISDIR(mode) ? 0 : size;
     return true;
 }
 

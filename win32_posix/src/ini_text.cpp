@@ -256,8 +256,42 @@ std::string serialise(const Document& doc) {
 
 // --- lookups -------------------------------------------------------------------
 
+namespace {
+wstring upcased(wstring_view name) {
+    wstring key(name);
+    for (WCHAR& c : key) c = upcase(c);
+    return key;
+}
+}  // namespace
+
+void indexForReading(Document& doc) {
+    doc.sectionsByName.clear();
+    doc.headers.clear();
+    size_t open = doc.lines.size();  // the section being read, if any
+    for (size_t i = 0; i <= doc.lines.size(); ++i) {
+        if (i < doc.lines.size() && doc.lines[i].kind != LineKind::Header) continue;
+        if (open < doc.lines.size())
+            doc.sectionsByName.emplace(upcased(doc.lines[open].name), SectionSpan{open, i});
+        if (i < doc.lines.size()) doc.headers.push_back(i);
+        open = i;
+    }
+    for (Line& line : doc.lines) {
+        wstring().swap(line.text);
+        wstring().swap(line.ending);
+        std::string().swap(line.raw);
+    }
+    std::string().swap(doc.bom);
+    std::string().swap(doc.trailer);
+    doc.indexed = true;
+}
+
 std::optional<SectionSpan> findSection(const Document& doc, wstring_view name) {
     wstring_view wanted = trim(name);
+    if (doc.indexed) {
+        auto found = doc.sectionsByName.find(upcased(wanted));
+        if (found == doc.sectionsByName.end()) return std::nullopt;
+        return found->second;
+    }
     for (size_t i = 0; i < doc.lines.size(); ++i) {
         const Line& line = doc.lines[i];
         if (line.kind != LineKind::Header || !equalsNoCase(line.name, wanted)) continue;
@@ -311,8 +345,14 @@ std::optional<std::vector<wstring>> sectionLines(const Document& doc, wstring_vi
 
 std::vector<wstring> sectionNames(const Document& doc) {
     std::vector<wstring> names;
-    for (const Line& line : doc.lines)
+    auto add = [&](const Line& line) {
         if (line.kind == LineKind::Header && !line.name.empty()) names.push_back(line.name);
+    };
+    if (doc.indexed) {
+        for (size_t header : doc.headers) add(doc.lines[header]);
+    } else {
+        for (const Line& line : doc.lines) add(line);
+    }
     return names;
 }
 

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "../include/win32_posix/text.h"
@@ -51,11 +52,23 @@ struct Line {
     bool fresh = false;    // made by an edit: encoded when the file is written
 };
 
+struct SectionSpan {
+    size_t header;  // index of the "[name]" line
+    size_t end;     // index of the next header, or the number of lines
+};
+
 struct Document {
     Encoding encoding = Encoding::Utf8;
     std::string bom;  // FF FE, EF BB BF (skipped when reading, kept when writing) or none
     std::vector<Line> lines;
     std::string trailer;  // an odd last byte of a UTF-16LE file, kept at the end
+
+    // Set by indexForReading: the first section of each name (upper-cased),
+    // and the headers in file order. A document without them is searched line
+    // by line.
+    bool indexed = false;
+    std::unordered_map<wstring, SectionSpan> sectionsByName;
+    std::vector<size_t> headers;
 };
 
 // --- decoding, parsing and writing back --------------------------------------
@@ -79,10 +92,10 @@ std::string serialise(const Document& doc);
 
 // --- lookups -------------------------------------------------------------------
 
-struct SectionSpan {
-    size_t header;  // index of the "[name]" line
-    size_t end;     // index of the next header, or the number of lines
-};
+// Prepares a parsed document for lookups only (a document kept between
+// calls): indexes its sections and drops what only writing needs (the
+// stored bytes and the lines' raw text), which then no longer serialise.
+void indexForReading(Document& doc);
 
 // The first section whose name matches, blanks around `name` ignored, case
 // ignored. Lines before the first header belong to no section; "[]" is the

@@ -40,17 +40,22 @@ namespace w32p {
 namespace {
 
 // The running executable's path ("" when it cannot be read).
+// The program's path, read once: Windows reports the path the program was
+// started from, even after the file is renamed, and every log record asks.
 std::string executablePath() {
-    std::string buffer(256, '\0');
-    for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", &buffer[0], buffer.size());
-        if (n < 0) return std::string();
-        if (static_cast<size_t>(n) < buffer.size()) {
-            buffer.resize(static_cast<size_t>(n));
-            return buffer;
+    static const std::string path = [] {
+        std::string buffer(256, '\0');
+        for (;;) {
+            ssize_t n = ::readlink("/proc/self/exe", &buffer[0], buffer.size());
+            if (n < 0) return std::string();
+            if (static_cast<size_t>(n) < buffer.size()) {
+                buffer.resize(static_cast<size_t>(n));
+                return buffer;
+            }
+            buffer.resize(buffer.size() * 2);
         }
-        buffer.resize(buffer.size() * 2);
-    }
+    }();
+    return path;
 }
 
 std::string absolute(const std::string& path) {

@@ -66,11 +66,15 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 
 // Appends the components of `rest` to `base`, each matched case-insensitively
 // when its exact name does not exist. The whole path is tried first, so that a
-// path whose every component exists as written costs one system call.
-std::string resolveComponents(std::string base, const std::string& rest) {
+// path whose every component exists as written costs one system call, whose
+// answer `result` keeps.
+std::string resolveComponents(std::string base, const std::string& rest, PosixPath& result) {
     if (rest.empty()) return base;
     std::string whole = joinPath(base, rest);
-    if (exists(whole)) return whole;
+    if (::lstat(whole.c_str(), &result.status) == 0) {
+        result.statusKnown = true;
+        return whole;
+    }
     size_t pos = 0;
     while (pos <= rest.size()) {
         size_t slash = rest.find('/', pos);
@@ -156,15 +160,15 @@ PosixPath toPosixPath(wstring_view windowsPath) {
         std::string folder = driveFolder(windowsPath[0]);
         if (folder.empty()) return result;
         std::string rest = normaliseComponents(text.substr(2));
-        result.path = resolveComponents(folder, rest);
+        result.path = resolveComponents(folder, rest, result);
     } else if (text[0] == '/') {
         if (text.size() > 1 && text[1] == '/') return result;  // UNC names are not reachable
-        result.path = resolveComponents("/", normaliseComponents(text));
+        result.path = resolveComponents("/", normaliseComponents(text), result);
     } else {
         char cwd[4096];
         if (!::getcwd(cwd, sizeof cwd)) return result;
         std::string joined = joinPath(cwd, text);
-        result.path = resolveComponents("/", normaliseComponents(joined));
+        result.path = resolveComponents("/", normaliseComponents(joined), result);
     }
     result.ok = true;
     return result;

@@ -5,7 +5,9 @@
  *
  *   file names        NULL is win.ini, a bare name is looked up in the
  *                     Windows directory, "" is refused
- *   reading           the whole file on every call (nothing is cached)
+ *   reading           the parsed file, kept between calls while a stat at
+ *                     every call shows the file unchanged (profile_cache.h);
+ *                     otherwise the whole file, read and parsed again
  *   writing           under an exclusive lock on the file, replaced in one step
  *                     (atomic_file.h), so that a reader sees the old file or
  *                     the new one, never half
@@ -18,8 +20,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 #include "../include/win32_posix/paths.h"
@@ -27,6 +32,7 @@
 #include "file_status.h"
 #include "ini_text.h"
 #include "internal.h"
+#include "profile_cache.h"
 
 namespace {
 
@@ -48,7 +54,7 @@ DWORD openError(int errnoValue, const std::string& path) {
 }
 
 // The POSIX path of a profile file, or the Win32 code of why there is none.
-DWORD profilePath(LPCWSTR fileName, std::string& path) {
+DWORD profilePath(LPCWSTR fileName, w32p::PosixPath& posix) {
     wstring name;
     if (fileName && !*fileName) return ERROR_ACCESS_DENIED;
     wstring_view given = fileName ? wstring_view(fileName) : wstring_view(u"win.ini");
@@ -61,39 +67,67 @@ DWORD profilePath(LPCWSTR fileName, std::string& path) {
         if (name.back() != u'\\') name.push_back(u'\\');
     }
     name.append(given);
-    w32p::PosixPath posix = w32p::toPosixPath(name);
+    posix = w32p::toPosixPath(name);
     if (!posix.ok) return ERROR_PATH_NOT_FOUND;
-    path = posix.path;
     return ERROR_SUCCESS;
 }
 
-// Opens a profile file for reading; a folder is refused as Windows refuses it.
-DWORD openProfile(const std::string& path, UniqueFd& fd) {
+// Opens a profile file for reading, with its status in `st`; a folder is
+// refused as Windows refuses it.
+DWORD openProfile(const std::string& path, UniqueFd& fd, struct stat& st) {
     fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) return openError(errno, path);
-    struct stat st;
     if (::fstat(fd.get(), &st) != 0) return w32p::errorFromErrno(errno);
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
 
-// The parsed file, or the Win32 code of why it could not be read.
+// The parsed file, or the Win32 code of why it could not be read (then an
+// empty document).
 struct Loaded {
     DWORD error = ERROR_SUCCESS;
-    ini::Document doc;
+    std::shared_ptr<const ini::Document> doc;
 };
 
-Loaded loadProfile(LPCWSTR fileName) {
+// Reads and parses the file. The parse is kept for later calls when the file
+// did not change while it was read and has settled (profile_cache.h).
+Loaded readProfile(const std::string& path) {
     Loaded loaded;
-    std::string path;
-    loaded.error = profilePath(fileName, path);
-    if (loaded.error != ERROR_SUCCESS) return loaded;
+    struct timespec start;
+    ::clock_gettime(CLOCK_REALTIME, &start);
     UniqueFd fd;
+    struct stat before, after;
+    loaded.error = openProfile(path, fd, before);
     std::string bytes;
-    loaded.error = openProfile(path, fd);
-    if (loaded.error == ERROR_SUCCESS)
-        loaded.error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
-    if (loaded.error == ERROR_SUCCESS) loaded.doc = ini::parse(bytes);
+    if (loaded.error == ERROR_SUCCESS) loaded.error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
+    if (loaded.error == ERROR_SUCCESS && ::fstat(fd.get(), &after) != 0)
+        loaded.error = w32p::errorFromErrno(errno);
+    if (loaded.error != ERROR_SUCCESS) return loaded;
+    auto doc = std::make_shared<ini::Document>(ini::parse(bytes));
+    ini::indexForReading(*doc);
+    ini::FileStamp stamp = ini::stampOf(before);
+    if (stamp == ini::stampOf(after) && ini::settled(stamp, start))
+        ini::ProfileCache::instance().store(path, stamp, doc);
+    loaded.doc = std::move(doc);
+    return loaded;
+}
+
+Loaded loadProfile(LPCWSTR fileName) {
+    static const std::shared_ptr<const ini::Document> kEmpty = std::make_shared<ini::Document>();
+    Loaded loaded;
+    w32p::PosixPath posix;
+    loaded.error = profilePath(fileName, posix);
+    if (loaded.error == ERROR_SUCCESS) {
+        // The file as it is now: the look the path's translation took, unless
+        // it saw a symbolic link, which a stat follows.
+        struct stat st = posix.status;
+        bool known = posix.statusKnown && !S_ISLNK(st.st_mode);
+        if (!known) known = ::stat(posix.path.c_str(), &st) == 0;
+        if (known && S_ISREG(st.st_mode))
+            loaded.doc = ini::ProfileCache::instance().find(posix.path, ini::stampOf(st));
+        if (!loaded.doc) loaded = readProfile(posix.path);
+    }
+    if (!loaded.doc) loaded.doc = kEmpty;
     return loaded;
 }
 
@@ -105,20 +139,25 @@ Loaded loadProfile(LPCWSTR fileName) {
 // `createIfMissing` false: a missing file stays missing and the call succeeds.
 template <typename Edit>
 BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
-    std::string path;
-    DWORD error = profilePath(fileName, path);
+    w32p::PosixPath posix;
+    DWORD error = profilePath(fileName, posix);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;
     }
+    // What is kept of the file goes: the next read reads what this call wrote.
+    struct ForgetKept {
+        const std::string& path;
+        ~ForgetKept() { ini::ProfileCache::instance().forget(path); }
+    } forgetKept{posix.path};
     // Replace the file a symbolic link points to, not the link.
-    path = w32p::resolveLinks(path);
+    std::string path = w32p::resolveLinks(posix.path);
 
     for (int attempt = 0; attempt < 100; ++attempt) {
         UniqueFd fd;
         std::string bytes;
         struct stat st {};
-        error = openProfile(path, fd);
+        error = openProfile(path, fd, st);
         if (error == ERROR_SUCCESS) {
             if (::flock(fd.get(), LOCK_EX) != 0) {
                 SetLastError(w32p::errorFromErrno(errno));
@@ -169,9 +208,9 @@ extern "C" DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKe
 
     if (!lpAppName) {
         // The section names; no default here, and one NUL when there are none.
-        result = ini::copyList(ini::sectionNames(loaded.doc), lpReturnedString, nSize, false);
+        result = ini::copyList(ini::sectionNames(*loaded.doc), lpReturnedString, nSize, false);
     } else if (!lpKeyName) {
-        std::optional<std::vector<wstring>> keys = ini::keyNames(loaded.doc, w32p::view(lpAppName));
+        std::optional<std::vector<wstring>> keys = ini::keyNames(*loaded.doc, w32p::view(lpAppName));
         result = ini::copyList(keys ? *keys : std::vector<wstring>(), lpReturnedString, nSize,
                                !keys);
         // Nothing listed (or nothing that fits): the default instead.
@@ -179,7 +218,7 @@ extern "C" DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKe
         if (result == 0 && !def.empty()) result = ini::copyString(def, true, lpReturnedString, nSize);
     } else {
         std::optional<wstring> value =
-            ini::findValue(loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName));
+            ini::findValue(*loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName));
         wstring text = value ? *value : ini::trimDefault(w32p::view(lpDefault));
         result = ini::copyString(text, true, lpReturnedString, nSize);
     }
@@ -201,13 +240,13 @@ extern "C" UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyNam
     // an empty default: a value, or the first key or section of a listing.
     wstring text;
     if (!lpAppName) {
-        std::vector<wstring> names = ini::sectionNames(loaded.doc);
+        std::vector<wstring> names = ini::sectionNames(*loaded.doc);
         if (!names.empty()) text = names.front();
     } else if (!lpKeyName) {
-        std::optional<std::vector<wstring>> keys = ini::keyNames(loaded.doc, w32p::view(lpAppName));
+        std::optional<std::vector<wstring>> keys = ini::keyNames(*loaded.doc, w32p::view(lpAppName));
         if (keys && !keys->empty()) text = keys->front();
     } else if (std::optional<wstring> value =
-                   ini::findValue(loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName))) {
+                   ini::findValue(*loaded.doc, w32p::view(lpAppName), w32p::view(lpKeyName))) {
         text = *value;
         if (text.size() >= 2 && (text[0] == u'"' || text[0] == u'\'') && text.back() == text[0])
             text = text.substr(1, text.size() - 2);
@@ -232,7 +271,7 @@ extern "C" DWORD WINAPI GetPrivateProfileSectionW(LPCWSTR lpAppName, LPWSTR lpRe
         SetLastError(loaded.error);
         return 0;
     }
-    std::optional<std::vector<wstring>> lines = ini::sectionLines(loaded.doc, w32p::view(lpAppName));
+    std::optional<std::vector<wstring>> lines = ini::sectionLines(*loaded.doc, w32p::view(lpAppName));
     if (!lines) {
         ini::copyList({}, lpReturnedString, nSize, true);
         SetLastError(ERROR_FILE_NOT_FOUND);  // as Windows reports a section it did not find
@@ -249,7 +288,7 @@ extern "C" DWORD WINAPI GetPrivateProfileSectionNamesW(LPWSTR lpszReturnBuffer, 
                                                        LPCWSTR lpFileName) {
     if (!lpszReturnBuffer || nSize == 0) return 0;
     Loaded loaded = loadProfile(lpFileName);
-    DWORD result = ini::copyList(ini::sectionNames(loaded.doc), lpszReturnBuffer, nSize, false);
+    DWORD result = ini::copyList(ini::sectionNames(*loaded.doc), lpszReturnBuffer, nSize, false);
     if (loaded.error != ERROR_SUCCESS) SetLastError(loaded.error);
     return result;
 }

@@ -374,6 +374,7 @@ public:
         regfile::FileStamp stamp;  // the version the tree holds
     };
     FileView fileView() const { return {m_attached, m_path, m_stamp}; }
+    bool attached() const { return m_attached; }
 
     // Brings the tree to the version of the file read, unless another call
     // moved it on since `basedOn` was the version held: false then, and the
@@ -521,23 +522,18 @@ class LockedRegistry {
 public:
     enum Purpose { Read, Change };
 
-    explicit LockedRegistry(Purpose purpose = Read) : r(registry()) {
+    explicit LockedRegistry(Purpose purpose = Read) : r(registry()), m_lock(r.mutex) {
         for (int attempt = 0;; ++attempt) {
-            Registry::FileView file;
-            {
-                std::lock_guard<std::mutex> lock(r.mutex);
-                r.ensureStarted();
-                file = r.fileView();
-            }
-            regfile::FileRead read;
-            if (file.attached) {
-                if (purpose == Change && !m_folder.held() && !m_lockError)
-                    m_lockError = m_folder.lock(file.path);
-                read = regfile::readIfChanged(file.path, file.stamp);
-            }
-            m_lock = std::unique_lock<std::mutex>(r.mutex);
-            if (r.catchUp(read, file.stamp, m_folder.held()) || attempt == 10) return;
+            r.ensureStarted();
+            // A registry without a file is all in the process: nothing to look at.
+            if (!r.attached()) return;
+            Registry::FileView file = r.fileView();
             m_lock.unlock();
+            if (purpose == Change && !m_folder.held() && !m_lockError)
+                m_lockError = m_folder.lock(file.path);
+            regfile::FileRead read = regfile::readIfChanged(file.path, file.stamp);
+            m_lock.lock();
+            if (r.catchUp(read, file.stamp, m_folder.held()) || attempt == 10) return;
         }
     }
 
@@ -627,7 +623,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOpt
     *phkResult = nullptr;
     LockedRegistry locked;
     OpenKey parent;
-    std::vector<wstring_view> names;
+    // Reused by the thread's calls: opening a key allocates nothing but its handle.
+    thread_local std::vector<wstring_view> names;
     std::shared_ptr<Key> key;
     LONG rc = findKey(locked.r, hKey, lpSubKey, parent, names, key);
     if (rc != ERROR_SUCCESS) return rc;

@@ -61,7 +61,7 @@ size_t decodeUtf8(std::string_view bytes, size_t i, char32_t& cp) {
 }  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
-    char32_t cp;
+    char32_t cp = 0;
     for (size_t i = 0; i < bytes.size();) {
         size_t n = decodeUtf8(bytes, i, cp);
         if (n == 0) return false;
@@ -84,7 +84,7 @@ wstring fromUtf8(std::string_view bytes) {
     if (!isValidUtf8(bytes)) return fromCp1252(bytes);
     wstring out;
     out.reserve(bytes.size());
-    char32_t cp;
+    char32_t cp = 0;
     for (size_t i = 0; i < bytes.size();) {
         i += decodeUtf8(bytes, i, cp);
         appendCodePoint(out, cp);

@@ -10,6 +10,7 @@
 // so an operation that fails (a bad argument, memory running out) leaves the
 // string, and any out string, as they were. Records carry the class's source
 // file name, as the rest of the class's records do.
+#include <algorithm>
 #include <cstring>
 
 #include "zyn_environment_variable.h"
@@ -280,12 +281,35 @@ bool CZYNWCharString::remove(const CZYNWCharString& subString, ULONG ulOccurranc
         // one already removed) is skipped. A subString of length 0 occurs at
         // every index, and removing it leaves the text as it is.
         CZYNWCharString work(*this);
-        for (ULONG ulPass = 0; ulSubLength > 0 && ulPass < ulPasses; ++ulPass) {
+        if (ulSubLength > 0 && subStringMode == ssmOccur) {
             ULONG ulPos = 0;
-            if (!work.isValid() || !work.find(subString, ulWhich, pmFromStart, &ulPos)) continue;
-            const ULONG ulAfter = ulPos + ulSubLength;
-            CZYNWCharString next =
-                joined({work.units(0, ulPos), work.units(ulAfter, work.getLength() - ulAfter)});
+            if (work.find(subString, ulWhich, pmFromStart, &ulPos)) {
+                const ULONG ulAfter = ulPos + ulSubLength;
+                CZYNWCharString next =
+                    joined({work.units(0, ulPos), work.units(ulAfter, work.getLength() - ulAfter)});
+                work.takeOver(next);
+            }
+        } else if (ulSubLength > 0) {
+            // Every pass takes the first occurrence. Of all occurrences that
+            // one ends first, so one scan meets them in the passes' order: the
+            // units are copied out, and whenever the copy ends with subString
+            // (also one that a removal has just brought together), that
+            // occurrence comes off again, until ulPasses are gone.
+            const ULONG ulLength = getLength();
+            CZYNWCharString kept;
+            kept.adopt(newStorage(ulLength + 1), ulLength + 1);
+            WCHAR* pKept = kept.m_pBuffer;
+            ULONG ulKept = 0;
+            ULONG ulRemoved = 0;
+            for (ULONG i = 0; i < ulLength; ++i) {
+                pKept[ulKept++] = m_pBuffer[i];
+                if (ulRemoved < ulPasses && ulKept >= ulSubLength &&
+                    kept.matchesAt(ulKept - ulSubLength, subString, ulSubLength)) {
+                    ulKept -= ulSubLength;
+                    ++ulRemoved;
+                }
+            }
+            CZYNWCharString next = joined({kept.units(0, ulKept)});
             work.takeOver(next);
         }
         takeOver(work);
@@ -669,8 +693,29 @@ bool CZYNWCharString::expand() {
         // with the second, the third with the fourth, and so on. Each is
         // replaced where it stands, so a value is never searched for further
         // references.
+        // The result is built piece by piece in a buffer that doubles when
+        // it runs out, so that the cost grows with the text, not with the
+        // number of references times the text.
         const ULONG ulLength = getLength();
         CZYNWCharString result;
+        ULONG ulResult = 0;  // units of result in use
+        auto append = [&](const Units& piece) {
+            if (piece.ulCount == 0) return;
+            if (piece.ulCount > kMaxCount - 1 - ulResult)
+                throw CZYNMemAllocException(TEXT("m_pBuffer"), SOURCE, __LINE__);
+            const ULONG ulNeeded = ulResult + piece.ulCount + 1;
+            if (ulNeeded > result.m_ulCount) {
+                const ULONG ulRoom = result.m_ulCount > (kMaxCount - 1) / 2
+                                         ? kMaxCount - 1
+                                         : std::max(ulNeeded, 2 * result.m_ulCount);
+                CZYNWCharString bigger;
+                bigger.adopt(newStorage(ulRoom), ulRoom);
+                if (ulResult) std::memcpy(bigger.m_pBuffer, result.m_pBuffer, ulResult * sizeof(WCHAR));
+                result.takeOver(bigger);
+            }
+            std::memcpy(result.m_pBuffer + ulResult, piece.pText, piece.ulCount * sizeof(WCHAR));
+            ulResult += piece.ulCount;
+        };
         ULONG ulCopied = 0;  // the text before this index is in result
         bool bPair = false;
         bool bResolved = false;
@@ -689,18 +734,16 @@ bool CZYNWCharString::expand() {
             CZYNEnvironmentVariable variable(name);
             CZYNWCharString value;
             if (!variable.getValue(value)) continue;  // left in the text
-            CZYNWCharString next =
-                joined({result.units(0, result.getLength()), units(ulCopied, ulOpen - ulCopied),
-                        value.units(0, value.getLength())});
-            result.takeOver(next);
+            append(units(ulCopied, ulOpen - ulCopied));
+            append(value.units(0, value.getLength()));
             ulCopied = ulPos;
             bResolved = true;
         }
         // Nothing to expand is success; references that all stay are not.
         if (!bPair) return true;
         if (!bResolved) return false;
-        CZYNWCharString next =
-            joined({result.units(0, result.getLength()), units(ulCopied, ulLength - ulCopied)});
+        append(units(ulCopied, ulLength - ulCopied));
+        CZYNWCharString next = joined({result.units(0, ulResult)});
         takeOver(next);
         return true;
     });

@@ -11,6 +11,8 @@
 #ifndef WIN32_POSIX_PATHS_H
 #define WIN32_POSIX_PATHS_H
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "text.h"
@@ -21,6 +23,10 @@ struct PosixPath {
     bool ok = false;       // false: no such drive, or the name is not a usable path
     std::string path;      // the POSIX path, components resolved case-insensitively
     bool trailingSeparator = false;  // the Windows path ended in a separator
+    // The lstat of `path`, made while translating when the path exists as
+    // written, so that a caller needs no second look at the same name.
+    bool statusKnown = false;
+    struct stat status {};
 };
 
 // The Windows path as a POSIX path.
