@@ -4,7 +4,10 @@
 // token as it found it (ScopedPrivilege).
 #include "hbc_test.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -160,6 +163,34 @@ TEST_F(TokenTest, TokenHandlesNeedTheirRights) {
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(CloseHandle(adjustOnly));  // closed already
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(TokenTest, ThreadsAdjustingTheOneTokenAtOnceAllSucceed) {
+    ScopedPrivilege keep(TEXT("SeBackupPrivilege"), false);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            HANDLE token = nullptr;
+            if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                                  &token)) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < 200; ++i) {
+                TOKEN_PRIVILEGES previous = {};
+                DWORD size = 0;
+                BOOL enable = (i + t) % 2;
+                if (!adjust(token, TEXT("SeBackupPrivilege"), enable ? SE_PRIVILEGE_ENABLED : 0,
+                            &previous, sizeof previous, &size) ||
+                    GetLastError() != ERROR_SUCCESS || previous.PrivilegeCount > 1)
+                    ++failures;
+            }
+            if (!CloseHandle(token)) ++failures;
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(0, failures.load());
 }
 
 }  // namespace
