@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <map>
 
+#include "utf.h"
+
 #ifndef _WIN32
 #include <spawn.h>
 #include <sys/wait.h>
@@ -102,3 +104,21 @@ int ChildProcess::wait() {
 #endif
 
 ChildProcess::~ChildProcess() { wait(); }
+
+int runCommandLine(const std::string& commandLine, std::string& output) {
+    output.clear();
+#ifdef _WIN32
+    FILE* pipe = _wpopen(fromUtf8(commandLine).c_str(), L"rb");
+#else
+    FILE* pipe = popen(commandLine.c_str(), "r");
+#endif
+    if (!pipe) return -1;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+#ifdef _WIN32
+    return _pclose(pipe);
+#else
+    int status = pclose(pipe);
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}

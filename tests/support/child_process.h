@@ -39,6 +39,11 @@ private:
     int m_exitCode = -1;
 };
 
+// Runs a command line through the system's shell (sh; cmd under Windows),
+// collects its standard output in `output` and answers its exit code (-1
+// when it could not be run or did not end by returning).
+int runCommandLine(const std::string& commandLine, std::string& output);
+
 // For main: when the program was started as a child, runs its routine, sets
 // `exitCode` and returns true.
 bool runChildRoutine(int argc, char** argv, int& exitCode);

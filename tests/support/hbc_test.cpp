@@ -17,61 +17,16 @@ namespace {
 const WCHAR* const kLogsKey = TEXT("SOFTWARE\\Norvak\\Logs");
 const WCHAR* const kVendorKey = TEXT("SOFTWARE\\Norvak");
 
-std::string utf8FromUtf16(const WCHAR* s, size_t n) {
-    std::string out;
-    for (size_t i = 0; i < n; ++i) {
-        char32_t cp = static_cast<char16_t>(s[i]);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char16_t>(s[i + 1]) - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
 }  // namespace
 
-wstr W(const std::string& utf8) {
-    wstr out;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        char32_t cp;
-        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
-        cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        for (size_t k = 1; k < len && i + k < utf8.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += len;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<WCHAR>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<WCHAR>(cp));
-        }
-    }
-    return out;
-}
+wstr W(const std::string& utf8) { return fromUtf8(utf8); }
 
 std::string U8(const WCHAR* text) {
     if (!text) return "(null)";
-    return utf8FromUtf16(text, std::char_traits<WCHAR>::length(text));
+    return toUtf8(text, std::char_traits<WCHAR>::length(text));
 }
 
-std::string U8(const wstr& text) { return utf8FromUtf16(text.data(), text.size()); }
+std::string U8(const wstr& text) { return toUtf8(text); }
 
 bool runningUnderWine() {
 #ifdef _WIN32
@@ -240,7 +195,7 @@ std::vector<std::string> HbcTest::logLinesWith(const std::string& needle) const 
 std::string HbcTest::applicationName() {
     WCHAR path[600] = {0};
     DWORD n = GetModuleFileNameW(nullptr, path, 600);
-    std::string full = utf8FromUtf16(path, n);
+    std::string full = toUtf8(path, n);
     size_t slash = full.find_last_of('\\');
     std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
     size_t dot = base.find_last_of('.');

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-using wstr = std::basic_string<WCHAR>;
+#include "utf.h"
 
 // UTF-8 test text as WCHAR text, and back (for messages and comparisons).
 wstr W(const std::string& utf8);

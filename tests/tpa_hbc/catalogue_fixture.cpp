@@ -2,6 +2,8 @@
 // here or in a child process, and the byte-for-byte check of its answers.
 #include "catalogue_fixture.h"
 
+#include "child_process.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -38,30 +40,6 @@ std::string firstDifference(const FunctionInfo& got, const FunctionInfo& expecte
             return "offset " + std::to_string(i) + ": got " + std::to_string(g[i]) + ", expected " +
                    std::to_string(e[i]);
     return "none";
-}
-
-// Runs a command line and collects its standard output.
-std::string runChild(std::string commandLine, int* status) {
-    std::string output;
-#ifdef _WIN32
-    for (char& c : commandLine)
-        if (c == '/') c = '\\';
-    FILE* pipe = _wpopen(W(commandLine).c_str(), L"rb");
-#else
-    FILE* pipe = popen(commandLine.c_str(), "r");
-#endif
-    if (!pipe) {
-        *status = -1;
-        return output;
-    }
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-#ifdef _WIN32
-    *status = _pclose(pipe);
-#else
-    *status = pclose(pipe);
-#endif
-    return output;
 }
 
 }  // namespace
@@ -143,8 +121,13 @@ HostAnswers CatalogueTest::loadAndAsk() {
 
 HostAnswers CatalogueTest::askInChild() {
     HostAnswers answers;
-    int status = 0;
-    std::string output = runChild(std::string(HBC_PROBE_HOST) + " " + HBC_PROBE_MODULE, &status);
+    std::string output;
+    std::string commandLine = std::string(HBC_PROBE_HOST) + " " + HBC_PROBE_MODULE;
+#ifdef _WIN32
+    for (char& c : commandLine)
+        if (c == '/') c = '\\';
+#endif
+    int status = runCommandLine(commandLine, output);
     EXPECT_EQ(0, status) << output;
     EXPECT_TRUE(parseAnswers(output, answers)) << output.substr(0, 200);
     return answers;

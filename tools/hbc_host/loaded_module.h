@@ -1,6 +1,7 @@
 // loaded_module.h - the built module loaded as a host loads it: LoadLibraryW
 // and GetProcAddress on Windows, dlopen and dlsym on POSIX (loading a module
 // is where the two platforms truly differ). Unloaded when the object goes.
+// Shared by hbc-host and the plug-in's tests.
 #ifndef LOADED_MODULE_H
 #define LOADED_MODULE_H
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tpa_hbc.h"
+#include "utf.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>
@@ -24,19 +26,31 @@ struct HostFunctions {
     GetFunctionInfoFn getFunctionInfo = nullptr;
     GetCapabilityFn getCapability = nullptr;
     bool complete() const { return getStatus && getFunctionInfo && getCapability; }
+    // The name of the first function the module lacks, or nullptr.
+    const char* missing() const {
+        return !getStatus         ? "HB_GetStatus"
+               : !getFunctionInfo ? "HB_GetFunctionInfo"
+               : !getCapability   ? "HB_GetCapability"
+                                  : nullptr;
+    }
 };
 
 class LoadedModule {
 public:
-    // `path` as the build names it (forward slashes on Windows too).
+    // `path` in UTF-8, as a file-system path (forward slashes on Windows too).
     explicit LoadedModule(const std::string& path) {
 #ifdef _WIN32
-        std::wstring name(path.begin(), path.end());
-        for (wchar_t& c : name)
+        wstr name = fromUtf8(path);
+        for (WCHAR& c : name)
             if (c == L'/') c = L'\\';
         m_module = LoadLibraryW(name.c_str());
+        if (!m_module) m_failure = describe(GetLastError());
 #else
         m_module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!m_module) {
+            const char* reason = dlerror();
+            m_failure = reason ? reason : "unknown reason";
+        }
 #endif
     }
     ~LoadedModule() { unload(); }
@@ -44,6 +58,8 @@ public:
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     bool loaded() const { return m_module != nullptr; }
+    // Why the load failed, as the system says it.
+    const std::string& failure() const { return m_failure; }
     void unload() {
         if (!m_module) return;
 #ifdef _WIN32
@@ -73,7 +89,7 @@ public:
     static bool isResident(const std::string& path) {
 #ifdef _WIN32
         std::string file = path.substr(path.find_last_of("/\\") + 1);
-        return GetModuleHandleW(std::wstring(file.begin(), file.end()).c_str()) != nullptr;
+        return GetModuleHandleW(fromUtf8(file).c_str()) != nullptr;
 #else
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
         if (handle) dlclose(handle);
@@ -86,10 +102,25 @@ public:
 
 private:
 #ifdef _WIN32
+    static std::string describe(DWORD error) {
+        switch (error) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_MOD_NOT_FOUND:
+                return "the module, or a library it needs, was not found (error " +
+                       std::to_string(error) + ")";
+            case ERROR_BAD_EXE_FORMAT:
+                return "it is not a module for this 32-bit program (error 193)";
+            case ERROR_ACCESS_DENIED:
+                return "access is denied (error 5)";
+            default:
+                return "Windows error " + std::to_string(error);
+        }
+    }
     HMODULE m_module;
 #else
     void* m_module;
 #endif
+    std::string m_failure;
 };
 
 #endif
