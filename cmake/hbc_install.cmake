@@ -112,18 +112,22 @@ install(FILES ${CMAKE_BINARY_DIR}/zynConfig.cmake ${CMAKE_BINARY_DIR}/zynConfigV
   DESTINATION ${HBC_ZYN_PACKAGE_DIR} COMPONENT development)
 
 # The archives: tpa_hbc-<version>-windows-x86.zip and
-# tpa_hbc-<version>-linux-<processor>.tar.gz, each unpacking into a folder
-# of that name. Programs are stripped of their debugging information.
+# tpa_hbc-<version>-linux-<processor>.tar.gz, each unpacking into one folder,
+# tpa_hbc. The folder's name holds no dot: hbc-host, having no extension on
+# Linux, cannot run from a folder with a dot in its name (the module would
+# derive no name for its log records from the path). Programs are stripped
+# of their debugging information.
 set(CPACK_PACKAGE_NAME tpa_hbc)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "The third-party applications plug-in for the HubConsole client, hbc-host and the zyn library")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGING_INSTALL_PREFIX /tpa_hbc)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   # One archive of the runtime component alone.
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
-  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_COMPONENTS_ALL runtime)
   set(CPACK_PACKAGE_FILE_NAME "tpa_hbc-${PROJECT_VERSION}-windows-x86")
   set(HBC_PACKAGE_FILE "${CPACK_PACKAGE_FILE_NAME}.zip")
