@@ -19,7 +19,7 @@ const WCHAR* const kLogsKey = TEXT("SOFTWARE\\Norvak\\Logs");
 // Under Wine, the Windows version hbc-host.exe reports (read when it starts).
 const WCHAR* const kWineAppDefaults = TEXT("Software\\Wine\\AppDefaults\\hbc-host.exe");
 
-struct Run {
+struct HostRun {
     int status = -1;
     std::string out, err;
 };
@@ -103,8 +103,8 @@ protected:
         CatalogueTest::SetUp();
         if (HasFatalFailure()) return;
         // Under Wine the tool reports Windows 10, as natively.
-        ASSERT_TRUE(regSetString(HKEY_CURRENT_USER, kWineAppDefaults, TEXT("Version"),
-                                 TEXT("win10")));
+        ASSERT_TRUE(
+            regSetString(HKEY_CURRENT_USER, kWineAppDefaults, TEXT("Version"), TEXT("win10")));
     }
     void TearDown() override {
         regDeleteTree(HKEY_CURRENT_USER, kWineAppDefaults);
@@ -112,18 +112,25 @@ protected:
     }
 
     // Runs hbc-host with these arguments (each quoted for the shell).
-    Run run(const std::vector<std::string>& args) const {
+    HostRun run(const std::vector<std::string>& args) const {
         std::string line = HBC_HOST_EXE;
 #ifdef _WIN32
         for (char& c : line)
             if (c == '/') c = '\\';
-        const auto quote = [](const std::string& arg) { return "\"" + arg + "\""; };
+        // Backslashes before the closing quote are doubled, or the quote
+        // would be taken for a quote within the argument.
+        const auto quote = [](const std::string& arg) {
+            size_t trailing = arg.size() - (arg.find_last_not_of('\\') + 1);
+            return "\"" + arg + std::string(trailing, '\\') + "\"";
+        };
+        const std::string errors = U8(winPath("stderr.txt"));
 #else
         const auto quote = [](const std::string& arg) { return "'" + arg + "'"; };
+        const std::string errors = fsPath("stderr.txt").string();
 #endif
         for (const std::string& arg : args) line += " " + quote(arg);
-        line += " 2>" + quote(U8(winPath("stderr.txt")));
-        Run result;
+        line += " 2>" + quote(errors);
+        HostRun result;
         result.status = runCommandLine(line, result.out);
         std::vector<unsigned char> err = readBytes(fsPath("stderr.txt"));
         result.err.assign(err.begin(), err.end());
@@ -132,7 +139,7 @@ protected:
     // Runs hbc-host with --json and the arguments; the document it printed.
     json report(std::vector<std::string> args, int status = 0) const {
         args.insert(args.begin(), "--json");
-        Run result = run(args);
+        HostRun result = run(args);
         EXPECT_EQ(status, result.status) << result.err;
         json document = json::parse(result.out, nullptr, false);
         EXPECT_FALSE(document.is_discarded()) << result.out << result.err;
@@ -190,8 +197,7 @@ std::vector<std::pair<DWORD, SampleSection>> sampleItems(const std::vector<std::
         DWORD id = std::string(list) == "QUICKLINK" ? 1 : 101;
         for (const std::string& file : order)
             for (const SampleSection& section : sampleSections())
-                if (file == section.file && std::string(list) == section.list &&
-                    section.menuText)
+                if (file == section.file && std::string(list) == section.list && section.menuText)
                     items.push_back({id++, section});
     }
     return items;
@@ -235,12 +241,12 @@ TEST_F(HbcHostTest, SampleFolderAsJson) {
 
 TEST_F(HbcHostTest, SampleFolderAsTable) {
     SampleDrive drive;
-    Run result = run({sample()});
+    HostRun result = run({sample()});
     ASSERT_EQ(0, result.status) << result.err;
     EXPECT_EQ("", result.err);
     const std::vector<std::string> out = lines(result.out);
-    const std::vector<std::string> header = {"id",        "category",  "dependency",
-                                             "menu type", "menu text", "exec type",
+    const std::vector<std::string> header = {"id",        "category",   "dependency",
+                                             "menu type", "menu text",  "exec type",
                                              "command",   "capability", "file"};
     EXPECT_EQ(2, std::count_if(out.begin(), out.end(),
                                [&](const std::string& line) { return cells(line) == header; }));
@@ -259,9 +265,9 @@ TEST_F(HbcHostTest, SampleFolderAsTable) {
         EXPECT_EQ(section.file, got[8]);
     }
     // The rejection, the quoting trap in words, and the line to write.
-    auto rejected = std::find(out.begin(), out.end(),
-                              "  broken.ini [QUICKLINK]: bad path: " +
-                                  expand("%SystemRoot%\\system32\\compmgmt.msc"));
+    auto rejected = std::find(
+        out.begin(), out.end(),
+        "  broken.ini [QUICKLINK]: bad path: " + expand("%SystemRoot%\\system32\\compmgmt.msc"));
     ASSERT_NE(out.end(), rejected) << result.out;
     ASSERT_LT(rejected + 2, out.end());
     EXPECT_NE(std::string::npos, rejected[1].find("strips one pair of double quotes"));
@@ -284,20 +290,24 @@ TEST_F(HbcHostTest, ErrorsAreOneLineAndStatus2) {
         {"an unknown Windows version", {"--os", "98", items()}, "--os"},
         {"a missing folder", {U8(winPath("nowhere"))}, "does not exist"},
         {"a folder that is a file", {U8(winPath("plain.txt"))}, "is a file, not a folder"},
-        {"a folder without definition files", {U8(winPath("empty"))},
+        {"a folder without definition files",
+         {U8(winPath("empty"))},
          "holds no item definition files (*.ini)"},
         {"a missing module", {"--module", U8(winPath("none.dll")), items()}, "no module"},
-        {"a file that is no module", {"--module", U8(winPath("plain.txt")), items()},
+        {"a file that is no module",
+         {"--module", U8(winPath("plain.txt")), items()},
          "cannot load the module"},
-        {"a module without the plug-in's exports", {"--module", HBC_FOREIGN_MODULE, items()},
+        {"a module without the plug-in's exports",
+         {"--module", HBC_FOREIGN_MODULE, items()},
          "lacks the export HB_GetStatus"},
-        {"a log in a missing folder", {"--log", U8(winPath("nowhere\\log.txt")), items()},
+        {"a log in a missing folder",
+         {"--log", U8(winPath("nowhere\\log.txt")), items()},
          "the folder of the log"},
     };
     writeBytes(itemPath("a.ini"), section("QUICKLINK", 1));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Run result = run(row.args);
+        HostRun result = run(row.args);
         EXPECT_EQ(2, result.status);
         EXPECT_EQ("", result.out);
         EXPECT_EQ(0u, result.err.rfind("hbc-host: ", 0)) << result.err;
@@ -328,7 +338,7 @@ TEST_F(HbcHostTest, ExitStatusSaysWhatCheckFound) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Run result = run(row.args);
+        HostRun result = run(row.args);
         EXPECT_EQ(row.status, result.status) << result.err;
         EXPECT_EQ("", result.err);
         EXPECT_FALSE(result.out.empty());
@@ -342,31 +352,34 @@ TEST_F(HbcHostTest, RejectionsNameTheirSectionAndWhatToWrite) {
     const std::string quoted = "\"" + tool + "\"";
     struct {
         const char* file;
-        Edits edits;
+        const char* key;     // the key changed
+        std::string value;   // its value; "-" leaves the key out
         const char* reason;  // nullptr: accepted
         const char* hint;    // in the words
         std::string line;    // the line to write; "" none
     } rows[] = {
         // The trap: the INI reader strips the only pair of quotes.
-        {"a_trap.ini", {{"ExecInterface", quoted.c_str()}}, "bad path",
-         "strips one pair of double quotes", "ExecInterface=\"\"" + tool + "\"\""},
+        {"a_trap.ini", "ExecInterface", quoted, "bad path", "strips one pair of double quotes",
+         "ExecInterface=\"\"" + tool + "\"\""},
         // Doubled quotes: accepted.
-        {"b_doubled.ini", {{"ExecInterface", ("\"" + quoted + "\"").c_str()}}, nullptr, "", ""},
+        {"b_doubled.ini", "ExecInterface", "\"" + quoted + "\"", nullptr, "", ""},
         // No quotes at all: the program is found up to the blank before /x.
-        {"c_unquoted.ini", {{"ExecInterface", (tool + " /x").c_str()}}, "bad path",
-         "Quote the program", "ExecInterface=" + quoted + " /x"},
+        {"c_unquoted.ini", "ExecInterface", tool + " /x", "bad path", "Quote the program",
+         "ExecInterface=" + quoted + " /x"},
         // A quoted argument makes the program run to the last quote.
-        {"d_quoted_arg.ini", {{"ExecInterface", (quoted + " \"/x\"").c_str()}}, "bad path",
+        {"d_quoted_arg.ini", "ExecInterface", quoted + " \"/x\"", "bad path",
          "from the first to the last double quote", ""},
-        {"e_missing.ini", {{"ExecInterface", "\"C:\\nowhere\\x.exe\" /x"}}, "bad path",
+        {"e_missing.ini", "ExecInterface", "\"C:\\nowhere\\x.exe\" /x", "bad path",
          "does not exist", ""},
-        {"f_capability.ini", {{"Capability", nullptr}}, "Missing CAPABILITY value", "", ""},
-        {"g_category.ini", {{"Category", nullptr}}, "no Category", "writes no record", ""},
-        {"h_xp.ini", {{"XP", "-1"}}, "Missing XP value", "", ""},
+        {"f_capability.ini", "Capability", "-", "Missing CAPABILITY value", "", ""},
+        {"g_category.ini", "Category", "-", "no Category", "writes no record", ""},
+        {"h_xp.ini", "XP", "-1", "Missing XP value", "", ""},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
-        writeBytes(itemPath(rows[i].file),
-                   section("QUICKLINK", static_cast<int>(i + 1), rows[i].edits));
+        writeBytes(
+            itemPath(rows[i].file),
+            section("QUICKLINK", static_cast<int>(i + 1),
+                    {{rows[i].key, rows[i].value == "-" ? nullptr : rows[i].value.c_str()}}));
     json document = report({items()});
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
@@ -389,8 +402,9 @@ TEST_F(HbcHostTest, RejectionsNameTheirSectionAndWhatToWrite) {
 TEST_F(HbcHostTest, LanguageFallsBackAsTheModuleLooksUp) {
     writeBytes(itemPath("lang.ini"),
                section("QUICKLINK", 1) + section("TOOLKIT", 2, {{"MenuString", "IDS_NONE"}}));
-    writeUtf16("lang.ini.strings",
-               "[0x40C]\r\nIDS_1=France\r\n[0x0C]\r\nIDS_1=Français\r\n[0x09]\r\nIDS_1=English\r\n");
+    writeUtf16(
+        "lang.ini.strings",
+        "[0x40C]\r\nIDS_1=France\r\n[0x0C]\r\nIDS_1=Français\r\n[0x09]\r\nIDS_1=English\r\n");
     struct {
         const char* lang;
         const char* outcome;
@@ -463,8 +477,8 @@ TEST_F(HbcHostTest, RegistryIsPutBackAsItWas) {
     // Before: the keys absent; afterwards they must be absent again.
     ASSERT_EQ(0, run({items()}).status);
     HKEY key = nullptr;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Norvak"), 0,
-                                                  KEY_READ, &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Norvak"), 0, KEY_READ, &key));
 
     // Before: settings of the user's own, one of which would stop every record.
     ASSERT_TRUE(regSetString(HKEY_LOCAL_MACHINE, HBC_ITEM_FOLDER_KEY, HBC_ITEM_FOLDER_VALUE,
@@ -472,7 +486,7 @@ TEST_F(HbcHostTest, RegistryIsPutBackAsItWas) {
     ASSERT_TRUE(regSetDword(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("Logging"), 0));
     ASSERT_TRUE(regSetString(HKEY_LOCAL_MACHINE, kLogsKey, TEXT("TextOutput"), TEXT("C:\\b.log")));
     ASSERT_TRUE(regSetString(HKEY_LOCAL_MACHINE, kLogsKey, app, TEXT("0,0,x")));
-    json document = report({"--check", items()});
+    json document = report({items()});
     EXPECT_EQ(1u, document["items"].size()) << "the load was logged and read";
 
     const auto readValue = [](const WCHAR* path, const wstr& name, DWORD* type) {
@@ -514,7 +528,8 @@ TEST_F(HbcHostTest, RegistryIsPutBackAsItWas) {
 TEST_F(HbcHostTest, FolderFromTheRegistryAndKeptLog) {
     shareRegistryWithChildren();
     setFolderValue(itemsFolder().c_str());
-    writeBytes(itemPath("a.ini"), section("QUICKLINK", 1) + section("TOOLKIT", 2, {{"XP", nullptr}}));
+    writeBytes(itemPath("a.ini"),
+               section("QUICKLINK", 1) + section("TOOLKIT", 2, {{"XP", nullptr}}));
     // Twice into one log: each run reads only the records of its own load.
     const std::string log = U8(winPath("kept.log"));
     for (int pass = 1; pass <= 2; ++pass) {
@@ -531,7 +546,7 @@ TEST_F(HbcHostTest, FolderFromTheRegistryAndKeptLog) {
               }));
     // Without the value, hbc-host needs a folder.
     setFolderValue(nullptr);
-    Run result = run({});
+    HostRun result = run({});
     EXPECT_EQ(2, result.status);
     EXPECT_NE(std::string::npos, result.err.find("no item folder")) << result.err;
 }
@@ -560,7 +575,8 @@ TEST(HbcHostLogLine, EachLineIsClassifiedOrKeptRaw) {
         {time + "<EXIT> <h> <CZYNIni::getProfileString> <Failed> <zyn_ini.cpp, 388> ",
          LogRecord::Trace, "", "", "", ""},
         // Shapes hbc-host does not know stay Other, to be shown raw.
-        {time + "<EXCEPTION_BAD> <h> \"Unable to allocate memory ( m_pBuffer )\" <zyn_buffer.h, 88> ",
+        {time +
+             "<EXCEPTION_BAD> <h> \"Unable to allocate memory ( m_pBuffer )\" <zyn_buffer.h, 88> ",
          LogRecord::Other, "", "", "", ""},
         {time + "<EXCEPTION_BAD> <h> \"Missing XP value for QUICKLINK\" ", LogRecord::Other, "", "",
          "", ""},

@@ -50,7 +50,8 @@ bool regSetBytes(HKEY root, const wstr& path, const wstr& name, DWORD type,
     // (and that the call reads nothing past what the test owns).
     std::vector<BYTE> guarded(bytes);
     guarded.insert(guarded.end(), {0xFF, 0xFF});
-    rc = RegSetValueExW(key, name.c_str(), 0, type, guarded.data(), static_cast<DWORD>(bytes.size()));
+    rc = RegSetValueExW(key, name.c_str(), 0, type, guarded.data(),
+                        static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
     EXPECT_EQ(ERROR_SUCCESS, rc) << U8(name);
     return rc == ERROR_SUCCESS;

@@ -44,6 +44,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(toUtf8(argv[i], std::wcslen(argv[i])));
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     SetConsoleOutputCP(CP_UTF8);
     return run(args);
 }

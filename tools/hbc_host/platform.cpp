@@ -37,7 +37,8 @@ bool writtenTheWindowsWay(const std::string& given) {
     (void)given;
     return true;
 #else
-    return (given.size() >= 2 && given[1] == ':') || given.find_first_of("\\%") != std::string::npos;
+    return (given.size() >= 2 && given[1] == ':') ||
+           given.find_first_of("\\%") != std::string::npos;
 #endif
 }
 

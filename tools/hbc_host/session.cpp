@@ -139,17 +139,19 @@ size_t programEnd(const wstr& command) {
 // What to tell the author of a section rejected as "bad path: <seen>".
 void explainBadPath(const Section& section, const std::string& seen, Rejection& rejection) {
     const wstr& command = section.command;
+    const wstr& raw = section.rawCommand;
+    // The INI reader took off a pair of quotes that enclosed the whole value.
+    const bool stripped = raw.size() >= 2 && (raw[0] == TEXT('"') || raw[0] == TEXT('\'')) &&
+                          raw.back() == raw[0] && raw.substr(1, raw.size() - 2) == command;
+    const std::string strips =
+        "The INI reader strips one pair of double quotes around a whole value, so the module got ";
     size_t first = seen.find('"'), last = seen.rfind('"');
     if (first == std::string::npos) {
-        const wstr& raw = section.rawCommand;
-        bool stripped = raw.size() >= 2 && (raw[0] == TEXT('"') || raw[0] == TEXT('\'')) &&
-                        raw.back() == raw[0] && raw.substr(1, raw.size() - 2) == command;
         size_t end = programEnd(command);
         if (stripped) {
-            rejection.hint =
-                "The INI reader strips one pair of double quotes around a whole value, so the "
-                "module got the command without quotes and found no program between quotes. "
-                "Double the quotes:";
+            rejection.hint = strips +
+                             "the command without quotes and found no program between "
+                             "quotes. Double the quotes:";
             if (end == wstr::npos)
                 rejection.hint += " (and note that nothing named " +
                                   toUtf8(expandEnvironment(command)) + " exists)";
@@ -172,16 +174,18 @@ void explainBadPath(const Section& section, const std::string& seen, Rejection& 
                 "program's path between double quotes.";
         }
     } else if (last == first) {
-        rejection.hint =
-            "The command has a single double quote: write the program's path "
-            "between two.";
+        rejection.hint = (stripped ? strips + toUtf8(command) + ", with a single double quote: "
+                                   : std::string("The command has a single double quote: ")) +
+                         "write the program's path between two.";
     } else {
         std::string program = seen.substr(first + 1, last - first - 1);
-        rejection.hint =
-            program.find('"') != std::string::npos
-                ? "The module takes the program from the first to the last double quote, here " +
-                      program + ": quote only the program's path, not its arguments."
-                : "The program " + program + " does not exist.";
+        if (stripped || program.find('"') != std::string::npos)
+            rejection.hint = (stripped ? strips + toUtf8(command) + ". " : std::string()) +
+                             "The module takes the program from the first to the last double "
+                             "quote, here \"" +
+                             program + "\": quote only the program's path, not its arguments.";
+        else
+            rejection.hint = "The program " + program + " does not exist.";
     }
 }
 
@@ -433,11 +437,10 @@ std::string runSession(const Options& options, Report& report) {
     }
 
     // The module: named as a Windows path or a file-system path.
-    std::filesystem::path module =
-        options.modulePath.empty() ? programFolder() / kModuleFileName
-        : writtenTheWindowsWay(options.modulePath)
-            ? fileSystemPath(windowsPathOf(options.modulePath))
-            : std::filesystem::u8path(options.modulePath);
+    std::filesystem::path module = options.modulePath.empty() ? programFolder() / kModuleFileName
+                                   : writtenTheWindowsWay(options.modulePath)
+                                       ? fileSystemPath(windowsPathOf(options.modulePath))
+                                       : std::filesystem::u8path(options.modulePath);
     report.modulePath = module.u8string();
     std::error_code error;
     if (!std::filesystem::exists(module, error))
