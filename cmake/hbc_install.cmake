@@ -10,10 +10,12 @@
 #                library and the CMake package, so that find_package(zyn)
 #                gives zyn::zyn (on POSIX with zyn::win32_posix and its
 #                headers).
-# The Windows zip holds the runtime component, flat: tpa_hbc.dll beside
-# hbc-host.exe, which looks for the plug-in beside itself. The Linux tarball
-# holds both components in the usual bin/ lib/ include/ share/ tree, with
-# tpa_hbc.so in bin/ beside hbc-host for the same reason.
+# The Windows zip holds the runtime component: tpa_hbc.dll beside
+# hbc-host.exe, which looks for the plug-in beside itself, the readme and
+# examples/. The Linux tarball holds both components in the usual bin/ lib/
+# include/ share/ tree, with tpa_hbc.so in bin/ beside hbc-host for the same
+# reason. The Windows install puts the runtime component at the top of the
+# prefix, as the zip does, and the library in include/ and lib/.
 # Test programs, the probe host and GoogleTest have no install rules.
 
 set(HBC_SHIPPED_PROGRAMS tpa_hbc)
