@@ -56,14 +56,23 @@ function(hbc_run_test name target)
     VERBATIM)
   set(exe "${dir}/$<TARGET_FILE_NAME:${target}>")
   if(WIN32)
-    _hbc_wine_fixture()
     add_test(NAME ${name} COMMAND ${HBC_WINE} "${exe}" ${ARG_ARGS})
-    # All Wine tests share one prefix, hence one registry: run them one at a time.
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine_prefix)
   else()
     add_test(NAME ${name} COMMAND "${exe}" ${ARG_ARGS})
   endif()
+  hbc_test_properties(${name})
+endfunction()
+
+# hbc_test_properties(<test name>)
+# The environment every test runs in; in the Windows build also the private
+# Wine prefix. All Wine tests share that prefix, hence one registry: they
+# run one at a time.
+function(hbc_test_properties name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${HBC_TEST_ENV}" TIMEOUT 600)
+  if(WIN32)
+    _hbc_wine_fixture()
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine_prefix)
+  endif()
 endfunction()
 
 # hbc_add_test_program(<target> SOURCES ... [LIBS ...])
