@@ -317,6 +317,28 @@ TEST_F(RegistryFileTest, NamesWithLineBreaksStayInTheProcessWithOneWarning) {
     RegCloseKey(key);
 }
 
+TEST_F(RegistryFileTest, ARestoredKeyIsWrittenToTheFile) {
+    useFile(regFile().string());
+    const wstr source = wstr(kScratchKey) + TEXT("\\source");
+    regSetDword(HKEY_CURRENT_USER, source + TEXT("\\Sub"), TEXT("restored"), 7);
+    regSetDword(HKEY_CURRENT_USER, wstr(kScratchKey) + TEXT("\\target\\Old"), TEXT("old"), 1);
+    HKEY from = nullptr, into = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, source.c_str(), 0, KEY_READ, &from));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, (wstr(kScratchKey) + TEXT("\\target")).c_str(),
+                                           0, KEY_READ, &into));
+    {
+        ScopedPrivilege backup(TEXT("SeBackupPrivilege"), true);
+        ScopedPrivilege restore(TEXT("SeRestorePrivilege"), true);
+        EXPECT_EQ(ERROR_SUCCESS, RegSaveKeyW(from, winPath("saved.hiv").c_str(), nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegRestoreKeyW(into, winPath("saved.hiv").c_str(), 0));
+    }
+    RegCloseKey(from);
+    RegCloseKey(into);
+    EXPECT_TRUE(fileHasLine("[HKEY_CURRENT_USER\\Software\\HbcTests\\target\\Sub]"));
+    EXPECT_TRUE(fileHasLine("\"restored\"=dword:00000007"));
+    EXPECT_FALSE(fileHasLine("[HKEY_CURRENT_USER\\Software\\HbcTests\\target\\Old]"));
+}
+
 // --- several processes -------------------------------------------------------
 
 constexpr int kRounds = 500;

@@ -171,6 +171,31 @@ ScopedEnvVar::~ScopedEnvVar() {
         << U8(m_name) << " error " << GetLastError();
 }
 
+ScopedPrivilege::ScopedPrivilege(const WCHAR* name, bool enable) {
+    LUID luid = {};
+    EXPECT_TRUE(LookupPrivilegeValueW(nullptr, name, &luid)) << U8(name) << " " << GetLastError();
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &m_token))
+        << GetLastError();
+    TOKEN_PRIVILEGES wanted = {1, {{luid, enable ? static_cast<DWORD>(SE_PRIVILEGE_ENABLED) : 0u}}};
+    DWORD size = 0;
+    BOOL adjusted = AdjustTokenPrivileges(m_token, FALSE, &wanted, sizeof m_previous, &m_previous, &size);
+    EXPECT_TRUE(adjusted) << U8(name) << " " << GetLastError();
+    m_held = adjusted && GetLastError() != ERROR_NOT_ALL_ASSIGNED;
+    // Only a privilege whose state changed is listed in the previous state.
+    m_wasEnabled = m_previous.PrivilegeCount ? (m_previous.Privileges[0].Attributes & SE_PRIVILEGE_ENABLED) != 0
+                                             : m_held && enable;
+}
+
+ScopedPrivilege::~ScopedPrivilege() {
+    if (m_previous.PrivilegeCount) {
+        EXPECT_TRUE(AdjustTokenPrivileges(m_token, FALSE, &m_previous, 0, nullptr, nullptr))
+            << GetLastError();
+    }
+    if (m_token) CloseHandle(m_token);
+}
+
+bool privilegeEnabled(const WCHAR* name) { return ScopedPrivilege(name, false).wasEnabled(); }
+
 void HbcTest::SetUp() {
     // A test that cannot start from a clean registry does not run.
     ASSERT_TRUE(regDeleteTree(HKEY_LOCAL_MACHINE, kVendorKey));

@@ -75,6 +75,32 @@ private:
     wstr m_previous;
 };
 
+// Sets one privilege of the process's token, enabled or disabled, for the
+// object's lifetime, and puts its earlier state back when destroyed, through
+// OpenProcessToken and AdjustTokenPrivileges as a program does it. The token
+// is the process's, so every thread sees the change. A call that fails is a
+// test failure.
+class ScopedPrivilege {
+public:
+    ScopedPrivilege(const WCHAR* name, bool enable);
+    ~ScopedPrivilege();
+    ScopedPrivilege(const ScopedPrivilege&) = delete;
+    ScopedPrivilege& operator=(const ScopedPrivilege&) = delete;
+    // Whether the token holds the privilege at all (ERROR_NOT_ALL_ASSIGNED
+    // says it does not), and whether it was enabled before.
+    bool held() const { return m_held; }
+    bool wasEnabled() const { return m_wasEnabled; }
+
+private:
+    HANDLE m_token = nullptr;
+    TOKEN_PRIVILEGES m_previous = {};
+    bool m_held = false;
+    bool m_wasEnabled = false;
+};
+
+// Whether the process's token has the privilege enabled now.
+bool privilegeEnabled(const WCHAR* name);
+
 #ifndef _WIN32
 // Natively only (the real version query never fails): while the object
 // lives, this program's GetVersionExW refuses records whose size field is

@@ -1,7 +1,8 @@
 /*
  * winbase.h - the kernel32 functions that win32_posix provides: last error,
  * modules (name, loading), files and folders, local time, environment, the
- * version and the private-profile (INI) functions.
+ * version, the private-profile (INI) functions, and the process's access
+ * token (advapi32).
  */
 #ifndef WIN32_POSIX_WINBASE_H
 #define WIN32_POSIX_WINBASE_H
@@ -75,6 +76,14 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);
 BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);
+
+/* token */
+HANDLE WINAPI GetCurrentProcess(void);
+BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
+BOOL WINAPI LookupPrivilegeValueW(LPCWSTR lpSystemName, LPCWSTR lpName, PLUID lpLuid);
+BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
+                                  PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
+                                  PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength);
 
 /* time */
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);

@@ -16,6 +16,9 @@
  *   registry     RegOpenKeyExW RegCreateKeyExW RegCloseKey RegQueryValueExW
  *                RegSetValueExW RegDeleteValueW RegDeleteKeyW RegDeleteTreeW
  *                RegEnumKeyExW RegEnumValueW RegQueryInfoKeyW RegQueryMultipleValuesW
+ *                RegSaveKeyW RegRestoreKeyW
+ *   token        GetCurrentProcess OpenProcessToken LookupPrivilegeValueW
+ *                AdjustTokenPrivileges (CloseHandle closes a token)
  *   module       GetModuleFileNameW LoadLibraryW GetProcAddress FreeLibrary
  *   version      GetVersionExW
  *   files        CreateFileW SetFilePointer WriteFile ReadFile GetFileSize

@@ -13,8 +13,8 @@ namespace w32p {
 
 namespace {
 
-// The pseudo-handle of the current process (GetCurrentProcess).
-const uintptr_t kCurrentProcess = static_cast<uintptr_t>(-1);
+// The top of the range of values, where the pseudo-handles lie.
+const uintptr_t kCurrentProcess = reinterpret_cast<uintptr_t>(currentProcessHandle());
 
 struct Table {
     std::mutex mutex;
@@ -80,7 +80,7 @@ size_t openHandleCount() {
    handle that is not open (or is a folder search, which FindClose closes).
    The current process's pseudo-handle (-1) closes successfully and stays. */
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
-    if (reinterpret_cast<uintptr_t>(hObject) == w32p::kCurrentProcess) return TRUE;
+    if (hObject == w32p::currentProcessHandle()) return TRUE;
     std::shared_ptr<w32p::HandleObject> removed = w32p::removeHandleIf(
         hObject, [](const w32p::HandleObject& o) { return o.closableByCloseHandle(); });
     if (!removed) {

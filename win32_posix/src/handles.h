@@ -18,6 +18,10 @@
 
 namespace w32p {
 
+// The pseudo-handle of the current process (GetCurrentProcess), (HANDLE)-1:
+// never in the table, and closing it succeeds without effect.
+inline HANDLE currentProcessHandle() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+
 // An object behind a handle. Its destructor releases what it owns.
 class HandleObject {
 public:

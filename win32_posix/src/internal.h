@@ -1,7 +1,7 @@
 /*
  * internal.h - what the stand-in's areas share and no caller sees: the
- * mapping of errno values to Win32 error codes, and the configuration read
- * from the environment.
+ * mapping of errno values to Win32 error codes, the configuration read
+ * from the environment, and the state of the process's privileges.
  */
 #ifndef WIN32_POSIX_INTERNAL_H
 #define WIN32_POSIX_INTERNAL_H
@@ -24,6 +24,10 @@ DWORD setLastErrorFromErrno();
 // read of the configuration goes through here. Not to be called with that
 // lock held (environment.cpp).
 std::string configValue(const char* name);
+
+// Whether the process's token holds the named privilege and has it enabled
+// (token.cpp); false for a name Windows does not know.
+bool privilegeEnabled(const WCHAR* name);
 
 // Reset cached configuration: the drive folders, the reported version.
 void resetPathConfiguration();

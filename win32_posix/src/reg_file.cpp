@@ -34,13 +34,6 @@ const RootNames kRoots[kRootCount] = {
 
 bool isBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 
-int hexDigit(WCHAR c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
 wstring_view trimRight(wstring_view s) {
     while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
@@ -372,17 +365,6 @@ wstring escaped(wstring_view text) {
     return out;
 }
 
-void appendHexNumber(wstring& out, DWORD number, int minDigits) {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    char16_t digits[8];
-    int n = 0;
-    do {
-        digits[n++] = kDigits[number & 0xF];
-        number >>= 4;
-    } while (number != 0 || n < minDigits);
-    while (n > 0) out.push_back(digits[--n]);
-}
-
 // A REG_SZ is written as "text" only when that reads back to the same bytes:
 // whole code units, one terminating NUL and no other, no line break.
 bool writableAsString(const Value& value, wstring& text) {
@@ -433,6 +415,24 @@ void appendValue(wstring& out, const Value& value) {
 }
 
 }  // namespace
+
+int hexDigit(WCHAR c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+void appendHexNumber(wstring& out, DWORD number, int minDigits) {
+    static const char16_t kDigits[] = u"0123456789abcdef";
+    char16_t digits[8];
+    int n = 0;
+    do {
+        digits[n++] = kDigits[number & 0xF];
+        number >>= 4;
+    } while (number != 0 || n < minDigits);
+    while (n > 0) out.push_back(digits[--n]);
+}
 
 const WCHAR* rootName(Root root) { return kRoots[static_cast<int>(root)].full; }
 

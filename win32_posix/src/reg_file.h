@@ -80,6 +80,12 @@ bool nameFits(wstring_view name);
 // out, with the keys below such a key; `skipped` counts what was left out.
 std::string write(const std::vector<KeyRecord>& keys, size_t* skipped = nullptr);
 
+// Hex helpers the registry's other text formats share: the value of one hex
+// digit (-1 for any other character), and a number in lower-case hex digits,
+// at least minDigits of them.
+int hexDigit(WCHAR c);
+void appendHexNumber(wstring& out, DWORD number, int minDigits);
+
 // The writer's text before it is encoded, for tests and messages.
 wstring writeText(const std::vector<KeyRecord>& keys, size_t* skipped = nullptr);
 

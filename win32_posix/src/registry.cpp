@@ -17,12 +17,19 @@
  *   RegQueryValueExW, RegSetValueExW, RegDeleteValueW
  *   RegDeleteKeyW, RegDeleteTreeW
  *   RegEnumKeyExW, RegEnumValueW, RegQueryInfoKeyW, RegQueryMultipleValuesW
+ *   RegSaveKeyW, RegRestoreKeyW   a key and everything below it to and from a
+ *                      file of the stand-in's own format (saved_key.h), under
+ *                      the backup and restore privileges (token.cpp)
  *   w32p::testing::resetRegistry
  *
  * Like Windows' registry functions, these return their error code and never
  * change the thread's last-error value.
  */
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -35,8 +42,10 @@
 #include "../include/win32_posix/testing.h"
 #include "../include/win32_posix/text.h"
 #include "internal.h"
+#include "file_status.h"
 #include "reg_file.h"
 #include "registry_file.h"
+#include "saved_key.h"
 
 namespace w32p {
 namespace {
@@ -479,6 +488,14 @@ public:
 
     bool closeHandle(HKEY hKey) { return m_handles.erase(reinterpret_cast<ULONG_PTR>(hKey)) != 0; }
 
+    // Whether a handle is open on a key below `key` (not on `key` itself).
+    bool handleOpenBelow(const Key& key) const {
+        for (const auto& handle : m_handles)
+            for (const Key* k = handle.second.key->parent; k; k = k->parent)
+                if (k == &key) return true;
+        return false;
+    }
+
 private:
     bool m_started = false;
     Roots m_roots;
@@ -600,6 +617,60 @@ DWORD storedSize(DWORD type, const BYTE* data, DWORD size) {
     if (size < 2 || size % 2 != 0) return size;
     if (data[size - 2] == 0 && data[size - 1] == 0) return size;
     return nextUnitIsNul(data + size) ? size + 2 : size;
+}
+
+// --- saved keys ---------------------------------------------------------------
+
+// The key with its class, values and subkeys, volatile keys left out, as
+// RegSaveKeyW writes it.
+savedkey::Node snapshot(const Key& key) {
+    savedkey::Node node{key.name, key.className, key.values, {}};
+    for (const std::shared_ptr<Key>& child : key.subkeys)
+        if (!child->isVolatile) node.subkeys.push_back(snapshot(*child));
+    return node;
+}
+
+// Gives the key the class, values and subkeys of `node`; the subkeys it had
+// are deleted (their handles see ERROR_KEY_DELETED).
+void replaceContents(Key& key, const savedkey::Node& node, bool isVolatile) {
+    removeContents(key);
+    key.className = node.className;
+    key.values = node.values;
+    for (const savedkey::Node& sub : node.subkeys)
+        replaceContents(*addSubkey(key, sub.name, isVolatile), sub, isVolatile);
+}
+
+// The file a RegSaveKeyW or RegRestoreKeyW names: ERROR_SUCCESS with its
+// POSIX path, ERROR_INVALID_PARAMETER for NULL or "", ERROR_PATH_NOT_FOUND for
+// a name that maps to no path.
+LONG savedKeyPath(LPCWSTR file, std::string& path) {
+    if (!file || !*file) return ERROR_INVALID_PARAMETER;
+    PosixPath posix = toPosixPath(view(file));
+    if (!posix.ok) return ERROR_PATH_NOT_FOUND;
+    path = posix.path;
+    return ERROR_SUCCESS;
+}
+
+// Reads a whole file: ERROR_SUCCESS, or what Windows reports for a missing
+// file (ERROR_FILE_NOT_FOUND) or folder (ERROR_PATH_NOT_FOUND), a folder
+// (ERROR_ACCESS_DENIED) or a read that fails.
+LONG readWholeFile(const std::string& path, std::string& bytes) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return errno == ENOENT || errno == ENOTDIR ? missingPathError(path) : errorFromErrno(errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    int error = readAll(fd.get(), bytes);
+    return error ? errorFromErrno(error) : ERROR_SUCCESS;
+}
+
+// Writes a new file: ERROR_ALREADY_EXISTS when there is one, as RegSaveKeyW
+// reports it, ERROR_PATH_NOT_FOUND when its folder is missing.
+LONG writeNewFile(const std::string& path, const std::string& bytes) {
+    int error = replaceFile(path, nullptr, bytes, true);
+    if (error == EEXIST) return ERROR_ALREADY_EXISTS;
+    if (error == ENOENT || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+    return errorFromErrno(error);
 }
 
 }  // namespace
@@ -964,4 +1035,70 @@ extern "C" LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, 
     }
     *ldwTotsize = used;
     return lpValueBuf && used <= room ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+// Saves the handle's key with its class, values and everything below it
+// (volatile keys left out) to a new file in the stand-in's own format
+// (saved_key.h). ERROR_SUCCESS; ERROR_ALREADY_EXISTS for an existing file,
+// ERROR_PATH_NOT_FOUND for a missing folder, ERROR_PRIVILEGE_NOT_HELD unless
+// SeBackupPrivilege is enabled (no file is made then), ERROR_INVALID_HANDLE,
+// ERROR_KEY_DELETED, ERROR_INVALID_PARAMETER for no file name.
+extern "C" LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile,
+                                      LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+    (void)lpSecurityAttributes;
+    savedkey::Node top;
+    {
+        LockedRegistry locked;
+        OpenKey open;
+        LONG rc = locked.r.resolve(hKey, 0, open);
+        if (rc != ERROR_SUCCESS) return rc;
+        top = snapshot(*open.key);
+    }
+    std::string path;
+    LONG rc = savedKeyPath(lpFile, path);
+    if (rc != ERROR_SUCCESS) return rc;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) return ERROR_ALREADY_EXISTS;
+    if (missingPathError(path) == ERROR_PATH_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
+    if (!privilegeEnabled(SE_BACKUP_NAME)) return ERROR_PRIVILEGE_NOT_HELD;
+    return writeNewFile(path, savedkey::write(top));
+}
+
+// Replaces the class, values and subkeys of the handle's key with those of
+// the top key of a file RegSaveKeyW wrote; the key keeps its name. Needs
+// SeRestorePrivilege and SeBackupPrivilege enabled (ERROR_PRIVILEGE_NOT_HELD).
+// A handle open below the key refuses it (ERROR_ACCESS_DENIED) unless
+// REG_FORCE_RESTORE is given, which deletes those keys under their handles
+// (ERROR_KEY_DELETED). REG_WHOLE_HIVE_VOLATILE makes the restored keys
+// volatile and is for HKEY_LOCAL_MACHINE and HKEY_USERS only
+// (ERROR_INVALID_PARAMETER); other flags change nothing. A missing file gives
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND, a file that is not a saved key
+// ERROR_NOT_REGISTRY_FILE, a damaged one ERROR_REGISTRY_CORRUPT; whatever the
+// failure, nothing changes.
+extern "C" LSTATUS WINAPI RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlags) {
+    // The file is read before the registry is locked, its errors reported
+    // after the handle's.
+    std::string path, bytes;
+    LONG fileError = savedKeyPath(lpFile, path);
+    if (fileError == ERROR_SUCCESS) fileError = readWholeFile(path, bytes);
+    savedkey::ReadResult parsed;
+    if (fileError == ERROR_SUCCESS) parsed = savedkey::read(bytes);
+
+    LockedRegistry locked(LockedRegistry::Change);
+    OpenKey open;
+    LONG rc = locked.r.resolve(hKey, 0, open);
+    if (rc != ERROR_SUCCESS) return rc;
+    bool wholeHiveVolatile = (dwFlags & REG_WHOLE_HIVE_VOLATILE) != 0;
+    if (wholeHiveVolatile && hKey != HKEY_LOCAL_MACHINE && hKey != HKEY_USERS)
+        return ERROR_INVALID_PARAMETER;
+    if (fileError != ERROR_SUCCESS) return fileError;
+    if (!privilegeEnabled(SE_RESTORE_NAME) || !privilegeEnabled(SE_BACKUP_NAME))
+        return ERROR_PRIVILEGE_NOT_HELD;
+    if (parsed.status == savedkey::ReadResult::NotASavedKey) return ERROR_NOT_REGISTRY_FILE;
+    if (parsed.status != savedkey::ReadResult::Ok) return ERROR_REGISTRY_CORRUPT;
+    if (!(dwFlags & REG_FORCE_RESTORE) && locked.r.handleOpenBelow(*open.key))
+        return ERROR_ACCESS_DENIED;
+    replaceContents(*open.key, parsed.top, wholeHiveVolatile || open.key->isVolatile);
+    locked.changed();
+    return ERROR_SUCCESS;
 }

@@ -15,7 +15,8 @@
 //   }
 //
 // A body that returns nothing runs under zyn::attempt, which answers whether
-// it completed.
+// it completed. A cleanup that releases differently after each handler takes
+// the zyn::Caught value that says which one ran.
 #ifndef ZYN_FAILURE_H
 #define ZYN_FAILURE_H
 
@@ -50,13 +51,30 @@ struct NoCleanup {
     void operator()() const noexcept {}
 };
 
+// Which handler caught the failure, for a cleanup that takes it.
+enum Caught {
+    CaughtRecord,  // the handler for the library's records
+    CaughtOther    // the catch-all
+};
+
 namespace detail {
+
+template <class Cleanup>
+void runCleanup(Cleanup& cleanup, Caught caught) {
+    if constexpr (std::is_invocable_v<Cleanup&, Caught>) {
+        cleanup(caught);
+    } else {
+        (void)caught;
+        cleanup();
+    }
+}
 
 template <class Body>
 using BodyResult = decltype(std::declval<Body&>()());
 
 template <class Handled, bool catchLibrary, class R, class Body, class Cleanup>
 R run(const Site& site, R failure, Body& body, Cleanup& cleanup) noexcept {
+    Caught caught = CaughtOther;
     try {
         if constexpr (std::is_void_v<BodyResult<Body>>) {
             body();
@@ -67,13 +85,14 @@ R run(const Site& site, R failure, Body& body, Cleanup& cleanup) noexcept {
     } catch (Handled& record) {
         if constexpr (catchLibrary) {
             logIfNotLogged(record);
+            caught = CaughtRecord;
         } else {
             reportUnhandled(site);
         }
     } catch (...) {
         reportUnhandled(site);
     }
-    cleanup();
+    runCleanup(cleanup, caught);
     return failure;
 }
 
