@@ -244,21 +244,22 @@ TEST_F(RegistryFileTest, KeyExportAndImportFailures) {
     const std::string badArgument = "<EXCEPTION_BAD> <APP> \"A bad argument was provided ( ";
     struct {
         const char* comment;
+        CZYNRegistryKey& target;
         std::function<bool()> action;
         bool result;
         std::vector<std::string> records;
     } rows[] = {
-        {"no file name to export to", [&] { return key.exportKey(none, 8, true); }, false,
+        {"no file name to export to", key, [&] { return key.exportKey(none, 8, true); }, false,
          {badArgument + "szExportFileName ). filename must be non-null\" <zyn_registry_key.cpp, "
                         "570> "}},
-        {"no file name to import from", [&] { return key.importKey(none, 16); }, false,
+        {"no file name to import from", key, [&] { return key.importKey(none, 16); }, false,
          {badArgument + "szImportFileName ). filename must be non-null\" <zyn_registry_key.cpp, "
                         "1628> "}},
-        {"a key that cannot be opened is not saved",
+        {"a key that cannot be opened is not saved", missing,
          [&] { return missing.exportKey(CZYNWCharString(winPath("no.key").c_str()), 0, true); },
          false,
          {}},
-        {"the system refuses to save over a file",
+        {"the system refuses to save over a file", key,
          [&] { return key.exportKey(existing, 0, false); },
          expectOnHost("RegSaveKeyW overwrites an existing file under Wine", false, true),
          expectOnHost<std::vector<std::string>>(
@@ -267,7 +268,7 @@ TEST_F(RegistryFileTest, KeyExportAndImportFailures) {
               "( \"" +
               scratchText("k") + "\" )\" <zyn_registry_key.cpp, 595> "},
              {})},
-        {"a file that is not a saved key is not restored",
+        {"a file that is not a saved key is not restored", key,
          [&] { return key.importKey(CZYNWCharString(winPath("m.ini").c_str()), 0); },
          expectOnHost("RegRestoreKeyW is a stub under Wine that restores nothing", false, true),
          expectOnHost<std::vector<std::string>>(
@@ -280,11 +281,11 @@ TEST_F(RegistryFileTest, KeyExportAndImportFailures) {
     writeBytes(fsPath("m.ini"), "[a]\r\nb=REG_SZ:\"c\"\r\n");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.comment);
-        ASSERT_TRUE(key.open());
+        row.target.open();
         const size_t before = recordCount();
         EXPECT_EQ(row.result, row.action());
         EXPECT_EQ(row.records, records(before));
-        EXPECT_FALSE(key.isKeyOpen()) << "closed, though it was open before";
+        EXPECT_FALSE(row.target.isKeyOpen()) << "closed, also when it was open before";
     }
     EXPECT_FALSE(std::filesystem::exists(fsPath("no.key")));
 }

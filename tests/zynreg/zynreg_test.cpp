@@ -18,7 +18,7 @@ extern char** environ;
 namespace {
 
 // What one run of zynreg gave.
-struct Run {
+struct Outcome {
     int status = -1;
     std::string out;
     std::string err;
@@ -116,8 +116,8 @@ protected:
         HbcTest::SetUp();
         shareRegistryWithChildren();
     }
-    Run zynreg(const std::vector<std::string>& args) {
-        Run run;
+    Outcome zynreg(const std::vector<std::string>& args) {
+        Outcome run;
         run.status = spawn(args, fsPath("stdout.txt"), fsPath("stderr.txt"));
         run.out = fileText(fsPath("stdout.txt"));
         run.err = fileText(fsPath("stderr.txt"));
@@ -126,7 +126,7 @@ protected:
     void runSteps(const std::vector<Step>& steps) {
         for (const Step& step : steps) {
             SCOPED_TRACE(step.comment);
-            const Run run = zynreg(step.args);
+            const Outcome run = zynreg(step.args);
             EXPECT_EQ(step.status, run.status);
             EXPECT_EQ(step.out, run.out);
             EXPECT_EQ(step.err, run.err);
@@ -207,7 +207,7 @@ TEST_F(ZynregTest, RefusedCommandLines) {
 }
 
 TEST_F(ZynregTest, HelpSaysHowToUseIt) {
-    const Run run = zynreg({"--help"});
+    const Outcome run = zynreg({"--help"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(0u, run.out.find("usage: zynreg [--registry FILE] COMMAND ARGUMENTS...\n"));
     for (const char* command : {"export", "import", "save", "restore", "list", "get", "set",
