@@ -2,9 +2,6 @@
 // test shares with it: each command's exit status, output and one-line
 // messages, in a scenario that sets, reads, lists, exports, imports, saves,
 // restores and deletes, and the command lines it refuses.
-#include <fstream>
-#include <sstream>
-
 #include "hbc_test.h"
 
 #ifndef _WIN32
@@ -25,10 +22,8 @@ struct Outcome {
 };
 
 std::string fileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    const std::vector<unsigned char> bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 #ifdef _WIN32

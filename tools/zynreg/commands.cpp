@@ -98,19 +98,28 @@ struct Call {
     KeyName key;  // the first argument, for the commands that start with KEY
 };
 
-int exportCommand(const Call& call) {
+// export and save: KEY written to FILE in the format (an existing FILE only
+// with --force, when it is replaced); `verb` names the command in messages.
+int writeKeyFile(const Call& call, DWORD format, const WCHAR* verb) {
     const wstr file = fullWindowsPath(call.args[1]);
     if (!keyExists(call.key)) return fail(noSuchKey(call.key));
     if (!call.force && fileExists(file))
         return fail(quoted(file) + T(TEXT(" exists; pass --force to replace it")));
     CZYNRegistryKey key(call.key.root, Z(call.key.path), KEY_READ, false, 0);
-    if (!key.exportKey(Z(file), kTextFileFormat, true))
-        return fail(T(TEXT("cannot export ")) + call.key.text() + T(TEXT(" to ")) + quoted(file));
-    if (!fileExists(file))
+    if (!key.exportKey(Z(file), format, true))
+        return fail(T(TEXT("cannot ")) + verb + TEXT(' ') + call.key.text() + T(TEXT(" to ")) +
+                    quoted(file));
+    return kDone;
+}
+
+int exportCommand(const Call& call) {
+    const int status = writeKeyFile(call, kTextFileFormat, TEXT("export"));
+    // The text file holds only sections of keys with values of its types.
+    if (status == kDone && !fileExists(fullWindowsPath(call.args[1])))
         return fail(T(TEXT("nothing to export: ")) + call.key.text() +
                     T(TEXT(" and its subkeys hold no value of the types a registry text file "
                            "keeps (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY)")));
-    return kDone;
+    return status;
 }
 
 int importCommand(const Call& call) {
@@ -126,16 +135,7 @@ int importCommand(const Call& call) {
     return kDone;
 }
 
-int saveCommand(const Call& call) {
-    const wstr file = fullWindowsPath(call.args[1]);
-    if (!keyExists(call.key)) return fail(noSuchKey(call.key));
-    if (!call.force && fileExists(file))
-        return fail(quoted(file) + T(TEXT(" exists; pass --force to replace it")));
-    CZYNRegistryKey key(call.key.root, Z(call.key.path), KEY_READ, false, 0);
-    if (!key.exportKey(Z(file), kKeyFileFormat, true))
-        return fail(T(TEXT("cannot save ")) + call.key.text() + T(TEXT(" to ")) + quoted(file));
-    return kDone;
-}
+int saveCommand(const Call& call) { return writeKeyFile(call, kKeyFileFormat, TEXT("save")); }
 
 int restoreCommand(const Call& call) {
     const wstr file = fullWindowsPath(call.args[1]);
