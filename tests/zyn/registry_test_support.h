@@ -68,6 +68,18 @@ inline std::vector<BYTE> utf16Bytes(const std::string& utf8) {
     return std::vector<BYTE>(p, p + text.size() * sizeof(WCHAR));
 }
 
+// "tag name=value" of each record of a key-level list.
+template <class List, class Show>
+std::vector<std::string> listed(const List& list, Show show) {
+    std::vector<std::string> out;
+    for (LONG i = 0; i < list.getCount(); ++i) {
+        const auto& record = *list.getObjectAt(i);
+        out.push_back(std::to_string(list.getNodeAt(i)->getTag()) + " " +
+                      U8(record.name.getText()) + "=" + show(record));
+    }
+    return out;
+}
+
 class RegistryTest : public HbcTest {
 protected:
     void SetUp() override {

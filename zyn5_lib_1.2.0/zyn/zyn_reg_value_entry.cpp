@@ -2,8 +2,6 @@
 // and data, as queryMultipleValues delivers them.
 #include "zyn_reg_value_entry.h"
 
-#include <cstring>
-
 CZYNRegValueEntry::CZYNRegValueEntry() : name(), data(), type(REG_NONE) {}
 
 CZYNRegValueEntry::CZYNRegValueEntry(const CZYNWCharString& szName,
@@ -11,7 +9,5 @@ CZYNRegValueEntry::CZYNRegValueEntry(const CZYNWCharString& szName,
     : name(szName), data(valueData), type(ulType) {}
 
 bool CZYNRegValueEntry::operator==(const CZYNRegValueEntry& other) const {
-    const ULONG ulBytes = data.getCount();
-    return type == other.type && name == other.name && ulBytes == other.data.getCount() &&
-           (ulBytes == 0 || std::memcmp(data.getBuffer(), other.data.getBuffer(), ulBytes) == 0);
+    return type == other.type && name == other.name && zyn::sameElements(data, other.data);
 }

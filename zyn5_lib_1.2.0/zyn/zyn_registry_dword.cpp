@@ -63,13 +63,8 @@ bool CZYNRegistryDword::setValue(DWORD value, bool bCacheOnly) {
 
 bool CZYNRegistryDword::writeRegistry() {
     return onOpenKey({SOURCE, 418, zyn::LastError}, [&] {
-        const LONG rc = RegSetValueExW(handle, valueName.getText(), 0, REG_DWORD,
-                                       reinterpret_cast<const BYTE*>(&m_ulRegDwordCache),
-                                       sizeof(m_ulRegDwordCache));
-        if (rc != ERROR_SUCCESS)
-            throw CZYNRegValueSetException(path.getText(), valueName.getText(), rc,
-                                           TEXT("CZYNRegistryDword"), TEXT("writeRegistry"), SOURCE,
-                                           404);
+        storeValue(REG_DWORD, reinterpret_cast<const BYTE*>(&m_ulRegDwordCache),
+                   sizeof(m_ulRegDwordCache), TEXT("CZYNRegistryDword"), SOURCE, 404);
         cacheValid = true;
         return true;
     });

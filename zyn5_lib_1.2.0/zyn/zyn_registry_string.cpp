@@ -30,12 +30,13 @@ CZYNRegistryString::CZYNRegistryString(HKEY hRoot, const CZYNWCharString& szPath
       m_szRegStringCache() {}
 
 bool CZYNRegistryString::getStringValues(NamedStringList& list) {
-    return listValuesOfType(list, REG_SZ, {SOURCE, 209, zyn::LastError},
-                            [](const CZYNRegValueEntry& entry) {
-                                // The data bytes as UTF-16 code units, up to the first NUL.
-                                const CZYNBuffer<WCHAR> units(entry.data);
-                                return CZYNRegNamedString{entry.name, CZYNWCharString(units)};
-                            });
+    return listValuesOfType(list, REG_SZ, {SOURCE, 209, zyn::LastError}, namedText);
+}
+
+CZYNRegNamedString CZYNRegistryString::namedText(const CZYNRegValueEntry& entry) {
+    // The data bytes as UTF-16 code units, up to the first NUL.
+    const CZYNBuffer<WCHAR> units(entry.data);
+    return CZYNRegNamedString{entry.name, CZYNWCharString(units)};
 }
 
 bool CZYNRegistryString::getValue(CZYNWCharString& out, bool bUseCache) {
@@ -68,22 +69,21 @@ bool CZYNRegistryString::setValue(const CZYNWCharString& value, bool bCacheOnly)
 
 bool CZYNRegistryString::writeRegistry() {
     return onOpenKey({SOURCE, 434, zyn::LastError}, [&] {
-        // The text and one terminator: never the cache's slack behind its
-        // terminator, nor anything past a cache that lost its terminator.
-        // An empty cache stores 0 bytes.
-        const ULONG ulLength = m_szRegStringCache.getLength();
-        CZYNBuffer<WCHAR> stored(m_szRegStringCache.isValid() ? ulLength + 1 : 0);
-        if (ulLength)
-            std::memcpy(stored.getBuffer(), m_szRegStringCache.getBuffer(),
-                        ulLength * sizeof(WCHAR));
-        const LONG rc = RegSetValueExW(handle, valueName.getText(), 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(stored.getBuffer()),
-                                       stored.getCount() * sizeof(WCHAR));
-        if (rc != ERROR_SUCCESS)
-            throw CZYNRegValueSetException(path.getText(), valueName.getText(), rc,
-                                           TEXT("CZYNRegistryValue"), TEXT("writeRegistry"), SOURCE,
-                                           419);
-        cacheValid = true;
+        storeText(REG_SZ, TEXT("CZYNRegistryValue"), SOURCE, 419);
         return true;
     });
+}
+
+void CZYNRegistryString::storeText(DWORD ulType, const WCHAR* szObject, const WCHAR* szSource,
+                                   DWORD ulLine) {
+    // The text and one terminator: never the cache's slack behind its
+    // terminator, nor anything past a cache that lost its terminator. An
+    // empty cache stores 0 bytes.
+    const ULONG ulLength = m_szRegStringCache.getLength();
+    CZYNBuffer<WCHAR> stored(m_szRegStringCache.isValid() ? ulLength + 1 : 0);
+    if (ulLength)
+        std::memcpy(stored.getBuffer(), m_szRegStringCache.getBuffer(), ulLength * sizeof(WCHAR));
+    storeValue(ulType, reinterpret_cast<const BYTE*>(stored.getBuffer()),
+               stored.getCount() * sizeof(WCHAR), szObject, szSource, ulLine);
+    cacheValid = true;
 }

@@ -306,4 +306,16 @@ private:
     }
 };
 
+namespace zyn {
+
+// Whether two buffers hold the same number of elements with the same bytes.
+template <class T>
+bool sameElements(const CZYNBuffer<T>& a, const CZYNBuffer<T>& b) {
+    const ULONG ulCount = a.getCount();
+    return ulCount == b.getCount() &&
+           (ulCount == 0 || std::memcmp(a.getBuffer(), b.getBuffer(), ulCount * sizeof(T)) == 0);
+}
+
+}  // namespace zyn
+
 #endif

@@ -53,6 +53,14 @@ public:
     bool isCacheValid() const { return cacheValid; }
 
 protected:
+    // The record of a REG_SZ or REG_EXPAND_SZ entry: its name and its data
+    // taken as UTF-16 text up to the first NUL.
+    static CZYNRegNamedString namedText(const CZYNRegValueEntry& entry);
+    // With the key open: the cache stored as ulType (the text and one
+    // terminator), then the cache made valid. A refusal throws
+    // CZYNRegValueSetException naming szObject, at szSource and ulLine.
+    void storeText(DWORD ulType, const WCHAR* szObject, const WCHAR* szSource, DWORD ulLine);
+
     bool cacheValid;                     // set by writeRegistry; nothing clears it
     CZYNWCharString m_szRegStringCache;  // the text
 };

@@ -40,8 +40,7 @@ protected:
                          const zyn::Site& site) {
         return zyn::guard(site, false, [&] {
             if (!(bUseCache && bCacheValid) && !readRegistry()) return false;
-            out = cache;
-            return out == cache;
+            return copyInto(out, cache);
         });
     }
 
@@ -50,11 +49,40 @@ protected:
     template <class T>
     bool setThroughCache(const T& value, bool bCacheOnly, T& cache, const zyn::Site& site) {
         return zyn::guard(site, false, [&] {
-            cache = value;
-            if (!(cache == value)) return false;
+            if (!copyInto(cache, value)) return false;
             return bCacheOnly || writeRegistry();
         });
     }
+
+    // to = from, saying whether the copy is whole (a string or number is
+    // compared afterwards; a buffer or list reports its own copy).
+    template <class T>
+    static bool copyInto(T& to, const T& from) {
+        to = from;
+        return to == from;
+    }
+    template <class E>
+    static bool copyInto(CZYNBuffer<E>& to, const CZYNBuffer<E>& from) {
+        return to.copyFrom(from);
+    }
+    template <class Node>
+    static bool copyInto(CZYNDblList<Node>& to, const CZYNDblList<Node>& from) {
+        return to.copyFrom(from);
+    }
+
+    // The read of the classes that keep data of any length, with the key
+    // open: the value's data into `data`, whose count is the room there is
+    // (none: the size is only asked). ERROR_SUCCESS with data cut to the
+    // value's own length; ERROR_MORE_DATA when it does not fit, so nothing
+    // is ever taken from past the buffer; otherwise the query's result.
+    LONG queryData(CZYNBuffer<BYTE>& data);
+
+    // The write every value class makes with its key open: ulBytes bytes at
+    // pData stored as the value, of type ulType. A refusal throws
+    // CZYNRegValueSetException naming szObject and "writeRegistry", with the
+    // writing class's source file and line.
+    void storeValue(DWORD ulType, const BYTE* pData, DWORD ulBytes, const WCHAR* szObject,
+                    const WCHAR* szSource, DWORD ulLine);
 
     // The key-level listing of every value class: list emptied, then one
     // record per value of the key whose type is ulType, in the registry's

@@ -270,6 +270,53 @@ public:
     // unchanged, when no reference resolved.
     bool expand();
 
+    // --- Number and character-code conversions. Base markers: binary 'b'
+    // and octal 'o' as a prefix at index 1 ("0b101") or as the last
+    // character ("101b"); hexadecimal "0x" as a prefix or 'h' as the last
+    // character. Marker letters match in either case.
+
+    // 'A' to 'Z' become 'a' to 'z'; nothing else changes. The empty state:
+    // false.
+    bool toLower();
+    // Digits, with a '-' at index 0 when bAllowSign and one '.' neither
+    // first nor last when bAllowPoint; at least one digit. The empty state:
+    // false.
+    bool isNumeric(bool bAllowSign, bool bAllowPoint) const;
+    // Every code unit is a digit of the system: true for a text of length 0,
+    // false for the empty state.
+    bool isBinaryDigits() const;
+    bool isOctalDigits() const;
+    bool isHexDigits() const;
+    // Digits of the system with exactly one marker of it, in an accepted
+    // place. A text without a marker is not such a number.
+    bool isBinaryNumber() const;
+    bool isOctalNumber() const;
+    bool isHexNumber() const;
+    // Removes the marker of the first system (binary, octal, hexadecimal)
+    // whose is...Number test accepts the text; false when none does. In a
+    // text of two code units the marker is taken as the suffix ("1b" leaves
+    // "1").
+    bool stripNumberMarker();
+    // *plValue = the text, trimmed of white space, read as a number of the
+    // system: nsHex, nsBin and nsOct with or without that system's own marker
+    // (at most 8, 32 and 12 digits, taken modulo 2^32; more is a logged bad
+    // argument), nsDec as a signed 32-bit decimal (a value outside that range
+    // is a logged bad argument). False, with *plValue unchanged, for any text
+    // that is not such a number, a blank one included.
+    bool toNumber(LONG* plValue, NumberSystem numberSystem) const;
+    // The byte image of the whole buffer (terminator and slack included,
+    // each code unit low byte first) as two upper-case hexadecimal digits per
+    // byte, separated by single spaces: 'AB' in three elements gives
+    // "41 00 42 00 00 00". The empty state gives the empty state (traced).
+    CZYNWCharString getAsciiCodeString() const;
+    // The bytes written in the text as pairs of hexadecimal digits, each
+    // pair followed by one separator of any kind (the last needs none); the
+    // inverse of getAsciiCodeString. Reading stops, keeping the bytes before
+    // it, at a pair that is not a number (a bad-argument record says where)
+    // or at a single code unit left over at the end (the range check's
+    // record) (traced).
+    CZYNBuffer<BYTE> getBufferFromAsciiCodeString() const;
+
 private:
     // The assignments, saying whether they succeeded.
     bool assignString(const CZYNWCharString& other);
