@@ -101,7 +101,9 @@ TEST_F(WindowsProcessTest, OperationsAreTraced) {
     } expected[] = {
         {"<ENTRY> ", 4},
         {"<CZYNWindowsProcess::Constructor> <Passed> <zyn_windowsprocess.cpp, 55> ", 1},
-        {"<CZYNWindowsProcess::Destructor ~CZYNWindowsProcess> <Passed> <zyn_windowsprocess.cpp, 80> ", 1},
+        {"<CZYNWindowsProcess::Destructor ~CZYNWindowsProcess> <Passed> <zyn_windowsprocess.cpp, "
+         "80> ",
+         1},
         {"<CZYNWindowsProcess::setPrivilege> <Passed> <zyn_windowsprocess.cpp, 426> ", 1},
         {"<CZYNWindowsProcess::setPrivilege> <Failed> <zyn_windowsprocess.cpp, 426> ", 1},
     };

@@ -1037,12 +1037,10 @@ extern "C" LSTATUS WINAPI RegQueryMultipleValuesW(HKEY hKey, PVALENTW val_list, 
     return lpValueBuf && used <= room ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
-// Saves the handle's key with its class, values and everything below it
-// (volatile keys left out) to a new file in the stand-in's own format
-// (saved_key.h). ERROR_SUCCESS; ERROR_ALREADY_EXISTS for an existing file,
-// ERROR_PATH_NOT_FOUND for a missing folder, ERROR_PRIVILEGE_NOT_HELD unless
-// SeBackupPrivilege is enabled (no file is made then), ERROR_INVALID_HANDLE,
-// ERROR_KEY_DELETED, ERROR_INVALID_PARAMETER for no file name.
+// Saves the handle's key, its class, values and subkeys (not volatile ones)
+// to a new file of the stand-in's own format (saved_key.h). ERROR_ALREADY_EXISTS
+// for an existing file, ERROR_PATH_NOT_FOUND for a missing folder,
+// ERROR_PRIVILEGE_NOT_HELD without SeBackupPrivilege (no file is made).
 extern "C" LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile,
                                       LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
     (void)lpSecurityAttributes;
@@ -1064,17 +1062,12 @@ extern "C" LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile,
     return writeNewFile(path, savedkey::write(top));
 }
 
-// Replaces the class, values and subkeys of the handle's key with those of
-// the top key of a file RegSaveKeyW wrote; the key keeps its name. Needs
-// SeRestorePrivilege and SeBackupPrivilege enabled (ERROR_PRIVILEGE_NOT_HELD).
-// A handle open below the key refuses it (ERROR_ACCESS_DENIED) unless
-// REG_FORCE_RESTORE is given, which deletes those keys under their handles
-// (ERROR_KEY_DELETED). REG_WHOLE_HIVE_VOLATILE makes the restored keys
-// volatile and is for HKEY_LOCAL_MACHINE and HKEY_USERS only
-// (ERROR_INVALID_PARAMETER); other flags change nothing. A missing file gives
-// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND, a file that is not a saved key
-// ERROR_NOT_REGISTRY_FILE, a damaged one ERROR_REGISTRY_CORRUPT; whatever the
-// failure, nothing changes.
+// Replaces the class, values and subkeys of the handle's key (not its name)
+// with the file's top key's. ERROR_PRIVILEGE_NOT_HELD without SeRestorePrivilege
+// and SeBackupPrivilege; ERROR_ACCESS_DENIED for a handle open below the key
+// unless REG_FORCE_RESTORE; 2 or 3, ERROR_NOT_REGISTRY_FILE or
+// ERROR_REGISTRY_CORRUPT for a missing, foreign or damaged file. A failure
+// changes nothing.
 extern "C" LSTATUS WINAPI RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlags) {
     // The file is read before the registry is locked, its errors reported
     // after the handle's.
@@ -1088,6 +1081,8 @@ extern "C" LSTATUS WINAPI RegRestoreKeyW(HKEY hKey, LPCWSTR lpFile, DWORD dwFlag
     OpenKey open;
     LONG rc = locked.r.resolve(hKey, 0, open);
     if (rc != ERROR_SUCCESS) return rc;
+    // REG_WHOLE_HIVE_VOLATILE makes the restored keys volatile, for the two
+    // roots it is documented for only; the other flags change nothing here.
     bool wholeHiveVolatile = (dwFlags & REG_WHOLE_HIVE_VOLATILE) != 0;
     if (wholeHiveVolatile && hKey != HKEY_LOCAL_MACHINE && hKey != HKEY_USERS)
         return ERROR_INVALID_PARAMETER;

@@ -162,7 +162,7 @@ public:
             if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
             start = end + 1;
             if (m_line == 1) continue;  // the header, checked already
-            bool ok = line.substr(0, 4) == u"key " ? keyLine(line)
+            bool ok = line.substr(0, 4) == u"key "     ? keyLine(line)
                       : line.substr(0, 6) == u"value " ? valueLine(line)
                                                        : fail("expected a key or value line");
             if (!ok) return m_result;
@@ -202,7 +202,8 @@ private:
             !r.literal(u" class ") || !r.quoted(node.className) || !r.atEnd())
             return fail("malformed key line");
         if (m_stack.empty() != (depth == 0))
-            return fail(depth == 0 ? "a second key at depth 0" : "the first key must be at depth 0");
+            return fail(depth == 0 ? "a second key at depth 0"
+                                   : "the first key must be at depth 0");
         if (depth > m_stack.size()) return fail("a key more than one level below the key before");
         if (depth > 0) {
             if (node.name.empty() || node.name.size() > regfile::kMaxKeyNameLength ||

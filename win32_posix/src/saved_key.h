@@ -60,9 +60,9 @@ std::string write(const Node& top);
 struct ReadResult {
     enum Status { Ok, NotASavedKey, Corrupt };
     Status status = Corrupt;
-    Node top;              // when Ok
-    size_t line = 0;       // when not Ok: the line that is wrong (1-based)
-    std::string error;     // when not Ok: what is wrong, in one sentence
+    Node top;           // when Ok
+    size_t line = 0;    // when not Ok: the line that is wrong (1-based)
+    std::string error;  // when not Ok: what is wrong, in one sentence
 };
 
 ReadResult read(std::string_view bytes);

@@ -125,9 +125,9 @@ public:
 };
 
 ACCESS_MASK grantedTokenAccess(ACCESS_MASK desired) {
-    ACCESS_MASK granted = desired & ~static_cast<ACCESS_MASK>(GENERIC_READ | GENERIC_WRITE |
-                                                              GENERIC_EXECUTE | GENERIC_ALL |
-                                                              MAXIMUM_ALLOWED);
+    ACCESS_MASK granted =
+        desired & ~static_cast<ACCESS_MASK>(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE |
+                                            GENERIC_ALL | MAXIMUM_ALLOWED);
     if (desired & GENERIC_READ) granted |= TOKEN_READ;
     if (desired & GENERIC_WRITE) granted |= TOKEN_WRITE;
     if (desired & GENERIC_EXECUTE) granted |= TOKEN_EXECUTE;
@@ -182,7 +182,8 @@ extern "C" BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAcces
                                         PHANDLE TokenHandle) {
     if (ProcessHandle != currentProcessHandle()) return fail(ERROR_INVALID_HANDLE);
     if (!TokenHandle) return fail(ERROR_NOACCESS);
-    *TokenHandle = insertHandle(std::make_shared<w32p::TokenHandle>(grantedTokenAccess(DesiredAccess)));
+    *TokenHandle =
+        insertHandle(std::make_shared<w32p::TokenHandle>(grantedTokenAccess(DesiredAccess)));
     return TRUE;
 }
 
@@ -199,21 +200,14 @@ extern "C" BOOL WINAPI LookupPrivilegeValueW(LPCWSTR lpSystemName, LPCWSTR lpNam
     return TRUE;
 }
 
-/* Enables or disables privileges of the token (SE_PRIVILEGE_ENABLED in each
-   entry's attributes; SE_PRIVILEGE_REMOVED takes the privilege away), or
-   disables all of them. TRUE with last error 0 when every privilege was
-   adjusted, TRUE with ERROR_NOT_ALL_ASSIGNED when one is not held (the others
-   are still adjusted). PreviousState receives the earlier attributes of those
-   that changed; a buffer too small fails with ERROR_INSUFFICIENT_BUFFER, the
-   size needed in *ReturnLength and nothing changed. FALSE with
-   ERROR_INVALID_HANDLE (not a token), ERROR_ACCESS_DENIED (the handle lacks
-   TOKEN_ADJUST_PRIVILEGES, or TOKEN_QUERY for PreviousState),
-   ERROR_INVALID_PARAMETER (no NewState), ERROR_NOACCESS (PreviousState
-   without ReturnLength). */
+/* Enables or disables (SE_PRIVILEGE_ENABLED), or removes, the privileges NewState lists, or
+   disables all. TRUE with last error 0, or ERROR_NOT_ALL_ASSIGNED when one is not held.
+   PreviousState gets those that changed; too small, it fails with ERROR_INSUFFICIENT_BUFFER, the
+   size in *ReturnLength, nothing changed. FALSE: ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED (the
+   handle's rights), ERROR_INVALID_PARAMETER, ERROR_NOACCESS. */
 extern "C" BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                              PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
-                                             PTOKEN_PRIVILEGES PreviousState,
-                                             PDWORD ReturnLength) {
+                                             PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength) {
     std::shared_ptr<w32p::TokenHandle> handle = lookupHandleAs<w32p::TokenHandle>(TokenHandle);
     if (!handle) return fail(ERROR_INVALID_HANDLE);
     ACCESS_MASK needed = TOKEN_ADJUST_PRIVILEGES | (PreviousState ? TOKEN_QUERY : 0);
@@ -234,7 +228,8 @@ extern "C" BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAll
     if (DisableAllPrivileges) {
         for (Token::Entry& e : t.entries)
             if (e.attributes & SE_PRIVILEGE_ENABLED)
-                changes.push_back({&e, e.attributes & ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED), false});
+                changes.push_back(
+                    {&e, e.attributes & ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED), false});
     } else {
         for (DWORD i = 0; i < NewState->PrivilegeCount; ++i) {
             const LUID_AND_ATTRIBUTES& wanted = NewState->Privileges[i];
@@ -256,7 +251,8 @@ extern "C" BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAll
         if (BufferLength < needed) return fail(ERROR_INSUFFICIENT_BUFFER);
         PreviousState->PrivilegeCount = static_cast<DWORD>(changes.size());
         for (size_t i = 0; i < changes.size(); ++i)
-            PreviousState->Privileges[i] = {{changes[i].entry->luid, 0}, changes[i].entry->attributes};
+            PreviousState->Privileges[i] = {{changes[i].entry->luid, 0},
+                                            changes[i].entry->attributes};
     }
     std::vector<DWORD> removed;
     for (const Change& c : changes) {

@@ -35,7 +35,8 @@ bool CZYNWindowsProcess::setPrivilege(const CZYNWCharString& privilegeName, bool
     HANDLE hLocalToken = nullptr;
     auto closeLocalToken = [&](DWORD line) {
         if (hLocalToken && !CloseHandle(hLocalToken))
-            CZYNMemFreeWarning(TEXT("hLocalToken"), static_cast<LONG>(GetLastError()), SOURCE, line);
+            CZYNMemFreeWarning(TEXT("hLocalToken"), static_cast<LONG>(GetLastError()), SOURCE,
+                               line);
         hLocalToken = nullptr;
     };
     return trace.passed(zyn::guard(
@@ -45,21 +46,22 @@ bool CZYNWindowsProcess::setPrivilege(const CZYNWCharString& privilegeName, bool
             if (!handle) {
                 if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &hLocalToken))
                     throw CZYNOpenProcessTokenException(TEXT("GetCurrentProcess()"),
-                                                        static_cast<LONG>(GetLastError()), SOURCE, 447);
+                                                        static_cast<LONG>(GetLastError()), SOURCE,
+                                                        447);
                 handle = hLocalToken;
             }
             LUID luid;
             if (!LookupPrivilegeValueW(nullptr, privilegeName.getText(), &luid))
-                throw CZYNLookupPrivilegeValueException(privilegeName.getText(),
-                                                        static_cast<LONG>(GetLastError()), SOURCE, 457);
+                throw CZYNLookupPrivilegeValueException(
+                    privilegeName.getText(), static_cast<LONG>(GetLastError()), SOURCE, 457);
             TOKEN_PRIVILEGES privileges;
             privileges.PrivilegeCount = 1;
             privileges.Privileges[0].Luid = luid;
             privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
             if (!AdjustTokenPrivileges(handle, FALSE, &privileges, sizeof(privileges), nullptr,
                                        nullptr))
-                throw CZYNAdjustTokenPrivilegesException(TEXT("hToken"),
-                                                         static_cast<LONG>(GetLastError()), SOURCE, 477);
+                throw CZYNAdjustTokenPrivilegesException(
+                    TEXT("hToken"), static_cast<LONG>(GetLastError()), SOURCE, 477);
             closeLocalToken(484);
             return true;
         },
