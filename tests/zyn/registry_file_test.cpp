@@ -141,8 +141,8 @@ TEST_F(RegistryFileTest, ImportReadsEarlierAndHandWrittenFiles) {
         std::string name;
         std::string stored;
     } rows[] = {
-        {"a padded value of earlier versions imports as before", HKEY_CURRENT_USER, "old",
-         "padded", "3: 01 02 03 00"},
+        {"a padded value of earlier versions imports as before", HKEY_CURRENT_USER, "old", "padded",
+         "3: 01 02 03 00"},
         {"an even count of byte codes", HKEY_CURRENT_USER, "old", "even", "3: 0a 0b"},
         {"an odd count is exactly its bytes", HKEY_CURRENT_USER, "old", "exact", "3: 01 02 03"},
         {"a number", HKEY_CURRENT_USER, "old", "number", "4: 0a 00 00 00"},
@@ -165,9 +165,8 @@ TEST_F(RegistryFileTest, ImportReadsEarlierAndHandWrittenFiles) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.comment);
-        const wstr path = row.root == HKEY_CURRENT_USER
-                              ? scratchPath(row.path)
-                              : TEXT("SOFTWARE\\Norvak\\") + W(row.path);
+        const wstr path = row.root == HKEY_CURRENT_USER ? scratchPath(row.path)
+                                                        : TEXT("SOFTWARE\\Norvak\\") + W(row.path);
         HKEY key = nullptr;
         DWORD type = 0;
         std::vector<BYTE> bytes(64);
@@ -204,8 +203,9 @@ TEST_F(RegistryFileTest, SectionsBelowAnEmptyPath) {
     ASSERT_EQ(0, RegOpenKeyExW(HKEY_CURRENT_USER, scratchPath("h").c_str(), 0, KEY_READ, &handle));
     EXPECT_TRUE(file("h.ini").exportToFile(handle, CZYNWCharString(), true));
     RegCloseKey(handle);
-    EXPECT_EQ((std::vector<std::string>{"[HKEY_CURRENT_USER\\]", "[HKEY_CURRENT_USER\\sub\\deeper]"}),
-              sectionsOf(lines("h.ini")));
+    EXPECT_EQ(
+        (std::vector<std::string>{"[HKEY_CURRENT_USER\\]", "[HKEY_CURRENT_USER\\sub\\deeper]"}),
+        sectionsOf(lines("h.ini")));
 }
 
 TEST_F(RegistryFileTest, MergeOrReplace) {
@@ -222,7 +222,10 @@ TEST_F(RegistryFileTest, MergeOrReplace) {
     } steps[] = {
         {"a new file", "a", 1, true, {a, "v=REG_DWORD:0x00000001"}},
         {"merged", "b", 2, false, {a, "v=REG_DWORD:0x00000001", b, "v=REG_DWORD:0x00000002"}},
-        {"an entry of the same section and name is replaced", "a", 3, false,
+        {"an entry of the same section and name is replaced",
+         "a",
+         3,
+         false,
          {a, "v=REG_DWORD:0x00000003", b, "v=REG_DWORD:0x00000002"}},
         {"replaced whole", "b", 4, true, {b, "v=REG_DWORD:0x00000004"}},
     };
@@ -249,13 +252,20 @@ TEST_F(RegistryFileTest, KeyExportAndImportFailures) {
         bool result;
         std::vector<std::string> records;
     } rows[] = {
-        {"no file name to export to", key, [&] { return key.exportKey(none, 8, true); }, false,
+        {"no file name to export to",
+         key,
+         [&] { return key.exportKey(none, 8, true); },
+         false,
          {badArgument + "szExportFileName ). filename must be non-null\" <zyn_registry_key.cpp, "
                         "570> "}},
-        {"no file name to import from", key, [&] { return key.importKey(none, 16); }, false,
+        {"no file name to import from",
+         key,
+         [&] { return key.importKey(none, 16); },
+         false,
          {badArgument + "szImportFileName ). filename must be non-null\" <zyn_registry_key.cpp, "
                         "1628> "}},
-        {"a key that cannot be opened is not saved", missing,
+        {"a key that cannot be opened is not saved",
+         missing,
          [&] { return missing.exportKey(CZYNWCharString(winPath("no.key").c_str()), 0, true); },
          false,
          {}},

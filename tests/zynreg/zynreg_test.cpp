@@ -89,7 +89,8 @@ int spawn(const std::vector<std::string>& args, const std::filesystem::path& out
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
     int status = 0;
-    const bool started = posix_spawn(&pid, ZYNREG_PATH, &actions, nullptr, argv.data(), environ) == 0;
+    const bool started =
+        posix_spawn(&pid, ZYNREG_PATH, &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (!started || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
@@ -142,8 +143,15 @@ TEST_F(ZynregTest, RefusedCommandLines) {
         {"nothing", {}, 2, "", "zynreg: no command given" + kTryHelp},
         {"an unknown command", {"frob"}, 2, "", "zynreg: unknown command \"frob\"" + kTryHelp},
         {"too few arguments", {"get", kKey}, 2, "", usage + "get KEY NAME" + kTryHelp},
-        {"too many", {"export", kKey, "a", "b"}, 2, "", usage + "export KEY FILE [--force]" + kTryHelp},
-        {"--force where it means nothing", {"list", kKey, "--force"}, 2, "",
+        {"too many",
+         {"export", kKey, "a", "b"},
+         2,
+         "",
+         usage + "export KEY FILE [--force]" + kTryHelp},
+        {"--force where it means nothing",
+         {"list", kKey, "--force"},
+         2,
+         "",
          usage + "list KEY" + kTryHelp},
         {"no root",
          {"list", "HKXX\\Software"},
@@ -192,11 +200,20 @@ TEST_F(ZynregTest, RefusedCommandLines) {
          2,
          "",
          "zynreg: a REG_MULTI_SZ value cannot hold an empty string" + kTryHelp},
-        {"two texts", {"set", kKey, "n", "REG_SZ", "a", "b"}, 2, "",
+        {"two texts",
+         {"set", kKey, "n", "REG_SZ", "a", "b"},
+         2,
+         "",
          "zynreg: REG_SZ takes exactly one DATA argument" + kTryHelp},
-        {"a whole root", {"delete", "hkcu"}, 2, "",
+        {"a whole root",
+         {"delete", "hkcu"},
+         2,
+         "",
          "zynreg: a root key cannot be deleted: HKEY_CURRENT_USER" + kTryHelp},
-        {"--registry without its file", {"--registry"}, 2, "",
+        {"--registry without its file",
+         {"--registry"},
+         2,
+         "",
          "zynreg: --registry needs a FILE" + kTryHelp},
     });
 }
@@ -205,8 +222,9 @@ TEST_F(ZynregTest, HelpSaysHowToUseIt) {
     const Outcome run = zynreg({"--help"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(0u, run.out.find("usage: zynreg [--registry FILE] COMMAND ARGUMENTS...\n"));
-    for (const char* command : {"export", "import", "save", "restore", "list", "get", "set",
-                                "delete", "Exit status: 0 done, 1 the operation failed, 2 bad usage."})
+    for (const char* command :
+         {"export", "import", "save", "restore", "list", "get", "set", "delete",
+          "Exit status: 0 done, 1 the operation failed, 2 bad usage."})
         EXPECT_NE(std::string::npos, run.out.find(command)) << command;
     EXPECT_EQ("", run.err);
 }
@@ -216,18 +234,29 @@ TEST_F(ZynregTest, Scenario) {
     // (sorted) list them.
     regSetString(HKEY_CURRENT_USER, kScratchKey + wstr(TEXT("\\empty")), TEXT(""), W("default"));
     const std::string text = "say \"hi\" \\ é中";
-    const std::string listed = "sub\\\n"
-                               "a count\tREG_DWORD\t0x0000000A\n"
-                               "b title\tREG_SZ\t" + text + "\n"
-                               "c path\tREG_EXPAND_SZ\t%SystemRoot%\\x\n"
-                               "d list\tREG_MULTI_SZ\ta\\0bc\n"
-                               "e data\tREG_BINARY\t01 02 03\n";
+    const std::string listed =
+        "sub\\\n"
+        "a count\tREG_DWORD\t0x0000000A\n"
+        "b title\tREG_SZ\t" +
+        text +
+        "\n"
+        "c path\tREG_EXPAND_SZ\t%SystemRoot%\\x\n"
+        "d list\tREG_MULTI_SZ\ta\\0bc\n"
+        "e data\tREG_BINARY\t01 02 03\n";
     const std::string noKey = "zynreg: no such key: " + kKey + "\n";
     const std::string exists = "\" exists; pass --force to replace it\n";
     runSteps({
-        {"a number, written the short way", {"set", kShortKey, "a count", "REG_DWORD", "10"}, 0, "", ""},
+        {"a number, written the short way",
+         {"set", kShortKey, "a count", "REG_DWORD", "10"},
+         0,
+         "",
+         ""},
         {"a text", {"set", kKey, "b title", "reg_sz", text}, 0, "", ""},
-        {"an expandable text", {"set", kKey, "c path", "REG_EXPAND_SZ", "%SystemRoot%\\x"}, 0, "", ""},
+        {"an expandable text",
+         {"set", kKey, "c path", "REG_EXPAND_SZ", "%SystemRoot%\\x"},
+         0,
+         "",
+         ""},
         {"a multi-string", {"set", kKey, "d list", "REG_MULTI_SZ", "a", "bc"}, 0, "", ""},
         {"bytes, in pieces", {"set", kKey, "e data", "REG_BINARY", "01 02", "03"}, 0, "", ""},
         {"a subkey, made on the way", {"set", kKey + "\\sub", "v", "REG_DWORD", "0x1f"}, 0, "", ""},
@@ -235,12 +264,21 @@ TEST_F(ZynregTest, Scenario) {
         {"a multi-string, one string a line", {"get", kKey, "d list"}, 0, "a\nbc\n", ""},
         {"a default value", {"get", "HKCU\\Software\\HbcTests\\empty", ""}, 0, "default\n", ""},
         {"the subkeys, then the values", {"list", kKey}, 0, listed, ""},
-        {"a missing value", {"get", kKey, "nothing"}, 1, "",
+        {"a missing value",
+         {"get", kKey, "nothing"},
+         1,
+         "",
          "zynreg: no value \"nothing\" in " + kKey + "\n"},
-        {"a missing key", {"list", kKey + "\\nothing"}, 1, "",
+        {"a missing key",
+         {"list", kKey + "\\nothing"},
+         1,
+         "",
          "zynreg: no such key: " + kKey + "\\nothing\n"},
         {"exported", {"export", kKey, file("z.ini")}, 0, "", ""},
-        {"not over a file", {"export", kKey, file("z.ini")}, 1, "",
+        {"not over a file",
+         {"export", kKey, file("z.ini")},
+         1,
+         "",
          "zynreg: \"" + file("z.ini") + exists},
         {"unless forced", {"export", "--force", kKey, file("z.ini")}, 0, "", ""},
         {"a key with nothing the text file keeps",
@@ -251,18 +289,30 @@ TEST_F(ZynregTest, Scenario) {
          "hold no value of the types a registry text file keeps (REG_SZ, REG_EXPAND_SZ, "
          "REG_MULTI_SZ, REG_DWORD, REG_BINARY)\n"},
         {"saved", {"save", kKey, file("z.key")}, 0, "", ""},
-        {"not over a file", {"save", kKey, file("z.key")}, 1, "",
+        {"not over a file",
+         {"save", kKey, file("z.key")},
+         1,
+         "",
          "zynreg: \"" + file("z.key") + exists},
         {"a value deleted", {"delete", kKey, "a count"}, 0, "", ""},
-        {"and gone", {"delete", kKey, "a count"}, 1, "",
+        {"and gone",
+         {"delete", kKey, "a count"},
+         1,
+         "",
          "zynreg: no value \"a count\" in " + kKey + "\n"},
         {"the key deleted", {"delete", kKey}, 0, "", ""},
         {"and gone", {"delete", kKey}, 1, "", noKey},
         {"imported", {"import", file("z.ini")}, 0, "", ""},
         {"all back", {"list", kKey}, 0, listed, ""},
-        {"no file", {"import", file("none.ini")}, 1, "",
+        {"no file",
+         {"import", file("none.ini")},
+         1,
+         "",
          "zynreg: no such file: \"" + file("none.ini") + "\"\n"},
-        {"a file without sections", {"import", file("stdout.txt")}, 1, "",
+        {"a file without sections",
+         {"import", file("stdout.txt")},
+         1,
+         "",
          "zynreg: \"" + file("stdout.txt") + "\" holds no registry sections\n"},
         {"a value changed", {"set", kKey, "a count", "REG_DWORD", "11"}, 0, "", ""},
         {"restored", {"restore", kKey, file("z.key")}, 0, "", ""},
@@ -282,9 +332,13 @@ TEST_F(ZynregTest, OnPosixARegistryFileIsNeeded) {
     ScopedEnvVar noFile(TEXT("WIN32_POSIX_REGISTRY"), nullptr);
     const std::string registry = fsPath("own.reg").string();
     runSteps({
-        {"no registry file", {"list", "HKCU"}, 2, "",
+        {"no registry file",
+         {"list", "HKCU"},
+         2,
+         "",
          "zynreg: no registry file: set WIN32_POSIX_REGISTRY or pass --registry FILE (without one "
-         "the registry lives only inside zynreg and is gone when it ends)" + kTryHelp},
+         "the registry lives only inside zynreg and is gone when it ends)" +
+             kTryHelp},
         {"one named", {"--registry", registry, "set", kKey, "v", "REG_SZ", "x"}, 0, "", ""},
         {"and kept", {"--registry", registry, "get", kKey, "v"}, 0, "x\n", ""},
     });
@@ -292,8 +346,12 @@ TEST_F(ZynregTest, OnPosixARegistryFileIsNeeded) {
 #else
 // On Windows the registry is the system's: there is no file to name.
 TEST_F(ZynregTest, OnWindowsThereIsNoRegistryFile) {
-    runSteps({{"--registry", {"--registry", "x.reg", "list", "HKCU"}, 2, "",
+    runSteps({{"--registry",
+               {"--registry", "x.reg", "list", "HKCU"},
+               2,
+               "",
                "zynreg: --registry is for POSIX, where the registry is a file; on Windows zynreg "
-               "works on the system's registry" + kTryHelp}});
+               "works on the system's registry" +
+                   kTryHelp}});
 }
 #endif

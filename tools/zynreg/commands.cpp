@@ -23,30 +23,30 @@ const DWORD kTextFileFormat = 8;
 const DWORD kTextFileFlags = 16;
 const DWORD kKeyFileFormat = 0;
 
-const WCHAR kUsage[] =
-    TEXT("usage: zynreg [--registry FILE] COMMAND ARGUMENTS...\n")
-    TEXT("Reads and changes the registry through the zyn library.\n")
-    TEXT("\n")
-    TEXT("  export KEY FILE [--force]  write KEY and its subkeys to a registry text file\n")
-    TEXT("  import FILE                write the keys and values of a registry text file\n")
-    TEXT("                             into the registry\n")
-    TEXT("  save KEY FILE [--force]    save KEY and its subkeys to a key file of the\n")
-    TEXT("                             system (RegSaveKeyW)\n")
-    TEXT("  restore KEY FILE           replace KEY's values and subkeys by those of a key\n")
-    TEXT("                             file (RegRestoreKeyW); KEY is created when missing\n")
-    TEXT("  list KEY                   KEY's subkeys, then its values with type and data\n")
-    TEXT("  get KEY NAME               the data of the value NAME (\"\" for the default value)\n")
-    TEXT("  set KEY NAME TYPE DATA...  store a value, creating KEY when missing:\n")
-    TEXT("                             REG_SZ TEXT, REG_EXPAND_SZ TEXT (with pairs of %),\n")
-    TEXT("                             REG_MULTI_SZ TEXT..., REG_DWORD NUMBER (decimal or\n")
-    TEXT("                             0x hex), REG_BINARY HEX... (\"01 02 ff\" or 0102ff)\n")
-    TEXT("  delete KEY [NAME]          delete the value NAME, or KEY with all its subkeys\n")
-    TEXT("\n")
-    TEXT("KEY is a root key and a path, HKLM\\SOFTWARE\\Norvak or\n")
-    TEXT("HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvak (roots HKLM, HKCU, HKCR, HKU, HKCC).\n")
-    TEXT("--force replaces an existing FILE. --registry FILE (POSIX): the registry file\n")
-    TEXT("to work on, in place of WIN32_POSIX_REGISTRY.\n")
-    TEXT("Exit status: 0 done, 1 the operation failed, 2 bad usage.");
+const WCHAR kUsage[] = TEXT(
+    "usage: zynreg [--registry FILE] COMMAND ARGUMENTS...\n"
+    "Reads and changes the registry through the zyn library.\n"
+    "\n"
+    "  export KEY FILE [--force]  write KEY and its subkeys to a registry text file\n"
+    "  import FILE                write the keys and values of a registry text file\n"
+    "                             into the registry\n"
+    "  save KEY FILE [--force]    save KEY and its subkeys to a key file of the\n"
+    "                             system (RegSaveKeyW)\n"
+    "  restore KEY FILE           replace KEY's values and subkeys by those of a key\n"
+    "                             file (RegRestoreKeyW); KEY is created when missing\n"
+    "  list KEY                   KEY's subkeys, then its values with type and data\n"
+    "  get KEY NAME               the data of the value NAME (\"\" for the default value)\n"
+    "  set KEY NAME TYPE DATA...  store a value, creating KEY when missing:\n"
+    "                             REG_SZ TEXT, REG_EXPAND_SZ TEXT (with pairs of %),\n"
+    "                             REG_MULTI_SZ TEXT..., REG_DWORD NUMBER (decimal or\n"
+    "                             0x hex), REG_BINARY HEX... (\"01 02 ff\" or 0102ff)\n"
+    "  delete KEY [NAME]          delete the value NAME, or KEY with all its subkeys\n"
+    "\n"
+    "KEY is a root key and a path, HKLM\\SOFTWARE\\Norvak or\n"
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvak (roots HKLM, HKCU, HKCR, HKU, HKCC).\n"
+    "--force replaces an existing FILE. --registry FILE (POSIX): the registry file\n"
+    "to work on, in place of WIN32_POSIX_REGISTRY.\n"
+    "Exit status: 0 done, 1 the operation failed, 2 bad usage.");
 
 wstr T(const WCHAR* text) { return wstr(text); }
 CZYNWCharString Z(const wstr& text) { return CZYNWCharString(text.c_str()); }
@@ -259,7 +259,7 @@ struct Command {
     const WCHAR* name;
     const WCHAR* arguments;  // as the usage line shows them
     size_t fewest;
-    size_t most;             // SIZE_MAX: any number
+    size_t most;  // SIZE_MAX: any number
     bool takesForce;
     bool startsWithKey;
     int (*run)(const Call&);

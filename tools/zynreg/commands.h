@@ -5,9 +5,9 @@
 #include "value_text.h"
 
 // Exit statuses.
-const int kDone = 0;       // the command did its work
-const int kFailed = 1;     // the operation failed
-const int kBadUsage = 2;   // the command line is wrong
+const int kDone = 0;      // the command did its work
+const int kFailed = 1;    // the operation failed
+const int kBadUsage = 2;  // the command line is wrong
 
 // Runs the command line (without the program's name) and returns the exit
 // status. Results go to standard output; every failure is one line on

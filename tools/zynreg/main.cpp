@@ -35,7 +35,8 @@ void printError(const wstr& message) {
 std::string toUtf8(const wstr& text) {
     if (text.empty()) return std::string();
     const int size = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(bytes), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &out[0], bytes, nullptr, nullptr);
     return out;
@@ -59,8 +60,9 @@ wstr fullWindowsPath(const wstr& given) {
 }
 
 bool useRegistryFile(const wstr&, wstr& problem) {
-    problem = L"--registry is for POSIX, where the registry is a file; on Windows zynreg works "
-              L"on the system's registry";
+    problem =
+        L"--registry is for POSIX, where the registry is a file; on Windows zynreg works "
+        L"on the system's registry";
     return false;
 }
 
@@ -86,9 +88,11 @@ std::string toUtf8(const wstr& text) { return w32p::toUtf8(text); }
 wstr fromUtf8(const std::string& text) { return w32p::fromUtf8(text); }
 
 wstr fullWindowsPath(const wstr& given) {
-    const bool windowsWay = (given.size() >= 2 && given[1] == u':') || given.find(u'\\') != wstr::npos;
+    const bool windowsWay =
+        (given.size() >= 2 && given[1] == u':') || given.find(u'\\') != wstr::npos;
     if (windowsWay) return given;
-    return w32p::toWindowsPath(std::filesystem::absolute(toUtf8(given)).lexically_normal().string());
+    return w32p::toWindowsPath(
+        std::filesystem::absolute(toUtf8(given)).lexically_normal().string());
 }
 
 bool useRegistryFile(const wstr& file, wstr&) {
@@ -100,8 +104,9 @@ bool useRegistryFile(const wstr& file, wstr&) {
 bool registryIsKept(wstr& problem) {
     const char* file = std::getenv(kRegistryVariable);
     if (file && *file) return true;
-    problem = u"no registry file: set WIN32_POSIX_REGISTRY or pass --registry FILE (without one "
-              u"the registry lives only inside zynreg and is gone when it ends)";
+    problem =
+        u"no registry file: set WIN32_POSIX_REGISTRY or pass --registry FILE (without one "
+        u"the registry lives only inside zynreg and is gone when it ends)";
     return false;
 }
 

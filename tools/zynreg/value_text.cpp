@@ -55,7 +55,8 @@ wstr decimal(unsigned long long value) {
 wstr hexNumber(unsigned long long value, int digits) {
     const char hex[] = "0123456789ABCDEF";
     wstr out = T(TEXT("0x"));
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += WCHAR(hex[(value >> shift) & 15]);
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        out += WCHAR(hex[(value >> shift) & 15]);
     return out;
 }
 
@@ -108,8 +109,9 @@ int hexDigit(WCHAR c) {
 }
 
 bool parseDword(const wstr& text, DWORD& number, wstr& problem) {
-    problem = T(TEXT("REG_DWORD data ")) + quoted(text) +
-              T(TEXT(" is not a number from 0 to 4294967295 (decimal, or 0x and up to 8 hex digits)"));
+    problem =
+        T(TEXT("REG_DWORD data ")) + quoted(text) +
+        T(TEXT(" is not a number from 0 to 4294967295 (decimal, or 0x and up to 8 hex digits)"));
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const size_t first = hex ? 2 : 0;
     if (text.size() <= first || text.size() - first > (hex ? 8u : 10u)) return false;

@@ -46,9 +46,9 @@ wstr dataText(DWORD type, const std::vector<BYTE>& data);
 // up to 8 hex digits), REG_BINARY any number of hex-byte groups ("01 02",
 // "0102", "01,02").
 struct ValueData {
-    wstr text;               // REG_SZ, REG_EXPAND_SZ
-    Strings strings;         // REG_MULTI_SZ
-    DWORD number = 0;        // REG_DWORD
+    wstr text;                // REG_SZ, REG_EXPAND_SZ
+    Strings strings;          // REG_MULTI_SZ
+    DWORD number = 0;         // REG_DWORD
     std::vector<BYTE> bytes;  // REG_BINARY
 };
 bool parseValueData(DWORD type, const Strings& args, ValueData& data, wstr& problem);
