@@ -4,7 +4,10 @@
 // token as it found it (ScopedPrivilege).
 #include "hbc_test.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -130,36 +133,32 @@ TEST_F(TokenTest, AdjustingReportsWhatChangedThroughTheLastError) {
     EXPECT_TRUE(CloseHandle(token));
 }
 
-TEST_F(TokenTest, TokenHandlesNeedTheirRights) {
-    HANDLE queryOnly = nullptr, adjustOnly = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &queryOnly));
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &adjustOnly));
-    TOKEN_PRIVILEGES previous = {};
-    DWORD size = 0;
-    struct Row {
-        const char* comment;
-        HANDLE token;
-        bool withPrevious;
-        DWORD error;
-    } rows[] = {
-        {"no TOKEN_ADJUST_PRIVILEGES", queryOnly, false, ERROR_ACCESS_DENIED},
-        {"a previous state needs TOKEN_QUERY", adjustOnly, true, ERROR_ACCESS_DENIED},
-        {"not a handle", reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7770)), false,
-         ERROR_INVALID_HANDLE},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.comment);
-        EXPECT_FALSE(adjust(row.token, TEXT("SeBackupPrivilege"), SE_PRIVILEGE_ENABLED,
-                            row.withPrevious ? &previous : nullptr, sizeof previous,
-                            row.withPrevious ? &size : nullptr));
-        EXPECT_EQ(row.error, GetLastError());
+TEST_F(TokenTest, ThreadsAdjustingTheOneTokenAtOnceAllSucceed) {
+    ScopedPrivilege keep(TEXT("SeBackupPrivilege"), false);
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            HANDLE token = nullptr;
+            if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                                  &token)) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < 200; ++i) {
+                TOKEN_PRIVILEGES previous = {};
+                DWORD size = 0;
+                BOOL enable = (i + t) % 2;
+                if (!adjust(token, TEXT("SeBackupPrivilege"), enable ? SE_PRIVILEGE_ENABLED : 0,
+                            &previous, sizeof previous, &size) ||
+                    GetLastError() != ERROR_SUCCESS || previous.PrivilegeCount > 1)
+                    ++failures;
+            }
+            if (!CloseHandle(token)) ++failures;
+        });
     }
-    EXPECT_FALSE(privilegeEnabled(TEXT("SeBackupPrivilege")));
-    EXPECT_TRUE(CloseHandle(queryOnly));
-    EXPECT_TRUE(CloseHandle(adjustOnly));
-    SetLastError(0xdeadbeef);
-    EXPECT_FALSE(CloseHandle(adjustOnly));  // closed already
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(0, failures.load());
 }
 
 }  // namespace
