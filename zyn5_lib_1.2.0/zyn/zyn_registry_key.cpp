@@ -1,19 +1,23 @@
 // zyn_registry_key.cpp - CZYNRegistryKey: one registry key, opened on demand.
 //
 // Implements: construction, copy and assignment, open, create, close, exists,
-// the export and import slots, the three RegQueryInfoKeyW lengths, subkey
-// enumeration (one index, all names), getKeyName, value-name enumeration and
-// queryMultipleValues. The records carry the source lines this file has
-// always reported, whatever the line of the code that raises them today.
+// exportKey and importKey (the registry text file or the system's own key
+// file), the three RegQueryInfoKeyW lengths, subkey enumeration (one index,
+// all names), getKeyName, value-name enumeration and queryMultipleValues.
+// The records carry the source lines this file has always reported,
+// whatever the line of the code that raises them today.
 #include "zyn_registry_key.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <string>
 
 #include "zyn_failure.h"
 #include "zyn_log_exception.h"
 #include "zyn_log_warning.h"
+#include "zyn_registry_file.h"
+#include "zyn_windowsprocess.h"
 
 static const WCHAR* const SOURCE = TEXT("zyn_registry_key.cpp");
 static const WCHAR* const OBJECT = TEXT("CZYNRegistryKey");
@@ -25,6 +29,24 @@ namespace {
 
 const WCHAR kSeparator[] = TEXT("\\");
 const WCHAR kValentName[] = TEXT("pValent");
+
+// The library's own selectors of the registry text file: exportKey's format
+// and importKey's flags, compared whole (they are not bits).
+const DWORD kTextFileFormat = 8;
+const DWORD kTextFileFlags = 16;
+const WCHAR kFileNameNeeded[] = TEXT("filename must be non-null");
+const WCHAR kBackupPrivilege[] = TEXT("SeBackupPrivilege");
+const WCHAR kRestorePrivilege[] = TEXT("SeRestorePrivilege");
+
+// Enables each privilege in the process's token, in order; false at the
+// first that cannot be (its failure is in the log). Privileges stay enabled.
+bool enablePrivileges(std::initializer_list<const WCHAR*> privileges) {
+    CZYNWindowsProcess process;
+    const HANDLE hOwnToken = nullptr;
+    for (const WCHAR* szPrivilege : privileges)
+        if (!process.setPrivilege(CZYNWCharString(szPrivilege), true, hOwnToken)) return false;
+    return true;
+}
 
 // The array of value records that RegQueryMultipleValuesW fills, all zero.
 // Throws CZYNMemAllocException ("pValent") when it cannot be had.
@@ -172,14 +194,45 @@ bool CZYNRegistryKey::exists() {
     });
 }
 
-bool CZYNRegistryKey::exportKey(const CZYNWCharString&, DWORD, bool) {
-    // Comes with the registry text export; until then nothing is written.
-    return false;
+bool CZYNRegistryKey::exportKey(const CZYNWCharString& szExportFileName, DWORD ulFormat,
+                                bool bDeleteExisting) {
+    const bool bResult = zyn::guard({SOURCE, 616, zyn::LastError}, false, [&] {
+        if (szExportFileName.getLength() == 0)
+            throw CZYNBadArgException(TEXT("szExportFileName"), kFileNameNeeded, SOURCE, 570);
+        if (ulFormat == kTextFileFormat)
+            return CZYNRegistryFile(szExportFileName).exportToFile(root, path, bDeleteExisting);
+        // The system refuses to save over an existing file.
+        if (bDeleteExisting) DeleteFileW(szExportFileName.getText());
+        if (!enablePrivileges({kBackupPrivilege})) return false;
+        if (!openIfClosed()) return false;
+        const LONG rc = RegSaveKeyW(handle, szExportFileName.getText(), nullptr);
+        if (rc != ERROR_SUCCESS)
+            throw CZYNRegSaveKeyException(path.getText(), rc, OBJECT, TEXT("exportKey"), SOURCE,
+                                          595);
+        return true;
+    });
+    closeIfOpen();
+    return bResult;
 }
 
-bool CZYNRegistryKey::importKey(const CZYNWCharString&, DWORD) {
-    // Comes with the registry text import; until then nothing is read.
-    return false;
+bool CZYNRegistryKey::importKey(const CZYNWCharString& szImportFileName, DWORD ulFlags) {
+    const bool bResult = zyn::guard({SOURCE, 1677, zyn::LastError}, false, [&] {
+        if (szImportFileName.getLength() == 0)
+            throw CZYNBadArgException(TEXT("szImportFileName"), kFileNameNeeded, SOURCE, 1628);
+        // The text file names its own keys; this key plays no part.
+        if (ulFlags == kTextFileFlags) return CZYNRegistryFile(szImportFileName).importFromFile();
+        // The system restores a key only for a process that has both the
+        // restore and the backup privilege enabled.
+        if (!enablePrivileges({kRestorePrivilege, kBackupPrivilege})) return false;
+        if (!openIfClosed()) return false;
+        const LONG rc = RegRestoreKeyW(handle, szImportFileName.getText(), ulFlags);
+        if (rc != ERROR_SUCCESS)
+            throw CZYNRegRestoreKeyException(path.getText(), rc, OBJECT, TEXT("importKey"), SOURCE,
+                                             1655);
+        return true;
+    });
+    closeIfOpen();
+    return bResult;
 }
 
 bool CZYNRegistryKey::getMaxSubKeyLength(DWORD& ulLength) {

@@ -51,10 +51,20 @@ public:
     // open, then close: whether the key can be opened (or, with
     // createIfMissing, created).
     virtual bool exists();
-    // Saves the key to a file. Not available yet: false, nothing written.
+    // Saves the key with its values and subkeys to a file. Format 8: the
+    // registry text file (CZYNRegistryFile), merged into an existing file
+    // unless bDeleteExisting. Any other format: the system's own key file
+    // (RegSaveKeyW, with SeBackupPrivilege enabled for the process), which
+    // must not exist yet: bDeleteExisting deletes it first. An empty file
+    // name is a logged bad argument. The key is closed afterwards.
     virtual bool exportKey(const CZYNWCharString& szExportFileName, DWORD ulFormat,
                            bool bDeleteExisting);
-    // Restores the key from a file. Not available yet: false, nothing read.
+    // Restores from a file. Flags 16: the registry text file, whose sections
+    // name the keys it fills (this key plays no part). Any other flags: the
+    // system's own key file replaces this key's values and subkeys
+    // (RegRestoreKeyW with these flags, e.g. REG_FORCE_RESTORE 8, with
+    // SeRestorePrivilege and SeBackupPrivilege enabled for the process). An
+    // empty file name is a logged bad argument. The key is closed afterwards.
     virtual bool importKey(const CZYNWCharString& szImportFileName, DWORD ulFlags);
     // Length in characters, without terminator, of the longest subkey name.
     bool getMaxSubKeyLength(DWORD& ulLength);
