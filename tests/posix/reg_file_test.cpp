@@ -257,6 +257,9 @@ TEST(RegFile, MalformedFilesNameTheLineAndTheFault) {
         {kHeader + k + "\"v\"=hex:01,\\\n", 3, "the file ends inside a value continued with \"\\\""},
         {kHeader + k + "\"" + std::string(16384, 'v') + "\"=-\n", 3,
          "value name longer than 16383 characters"},
+        // Names with a NUL could be listed but never opened or read (found by fuzzing).
+        {kHeader + std::string("[HKCU\\a\0b]\n", 11), 2, "a key name holds a NUL character"},
+        {kHeader + k + std::string("\"a\0b\"=-\n", 9), 3, "a value name holds a NUL character"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.bytes.substr(0, 120));
