@@ -25,7 +25,7 @@ namespace ini = w32p::ini;
 // Every (section, key) -> value the document answers, through the lookups,
 // for the first sections and keys (a large input is not walked whole).
 using Values = std::map<std::pair<wstring, wstring>, wstring>;
-const size_t kMaxNames = 16;
+const size_t kMaxNames = 8;
 
 Values valuesOf(const ini::Document& doc) {
     Values values;

@@ -194,6 +194,9 @@ TEST_F(QueryStressTest, EveryAnswerRightAndEveryRecordWrittenWhole) {
     size_t marks = 0;
     bool startsWithMark = false;
     Tally logged = tallyLog(fsPath("log.txt"), &marks, &startsWithMark);
+    size_t lines = 0;
+    for (const auto& [record, count] : logged) lines += count;
+    std::printf("%d threads x %zu queries: %zu log lines\n", kThreads, perThread, lines);
     EXPECT_TRUE(startsWithMark);
     EXPECT_EQ(1u, marks) << "exactly one byte-order mark";
     for (const auto& [record, count] : logged)
