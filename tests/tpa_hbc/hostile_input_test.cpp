@@ -30,9 +30,9 @@ class HostileInputTest : public CatalogueTest {};
 
 TEST_F(HostileInputTest, TheModuleTakesWhatIsSoundFromEveryFile) {
     const std::string longValue(100000, 'y');
-    std::string big = section("QUICKLINK", 4) + "[Filler]\r\n";
+    std::string big = "[Filler]\r\n";
     for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
-        big += "key" + std::to_string(i) + "=" + std::string(120, 'f') + "\r\n";
+        big += "key" + std::to_string(i) + "=" + std::string(4000, 'f') + "\r\n";
     big += section("TOOLKIT", 5);
     std::string many;
     for (int i = 0; i < 10000; ++i) many += "[S" + std::to_string(i) + "]\r\nk=v\r\n";
@@ -49,7 +49,7 @@ TEST_F(HostileInputTest, TheModuleTakesWhatIsSoundFromEveryFile) {
         {"binary.ini", noise(65536, 11), 0, 0},
         // Without the mark the file is 8-bit text: every NUL ends its line's text.
         {"utf16.ini", utf16WithoutMark(section("QUICKLINK", 3)), 0, 0},
-        {"big.ini", big, 4, 5},  // 10 MB, the TOOLKIT section at its end
+        {"big.ini", big, 0, 5},  // 10 MB, the item's section at its end
         // A menu key too long to read is missing; lines of 100,000 characters
         // around a sound section change nothing.
         {"long.ini",
@@ -77,7 +77,7 @@ TEST_F(HostileInputTest, TheModuleTakesWhatIsSoundFromEveryFile) {
             if (row.quick) quick.push_back(item(row.quick));
             if (row.toolkit) toolkit.push_back(item(row.toolkit));
         }
-    ASSERT_EQ(3u, quick.size());
+    ASSERT_EQ(2u, quick.size());
     for (ExpectedItem& expected : toolkit)
         if (expected.n == 6) expected.menuText = std::string(99, 'e');
     expectCatalogue(loadAndAsk(), quick, toolkit);

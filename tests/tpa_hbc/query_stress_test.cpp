@@ -42,11 +42,11 @@ Tally tallyLog(const std::filesystem::path& path, size_t* marks, bool* startsWit
     Tally tally;
     std::ifstream in(path, std::ios::binary);
     std::vector<char> chunk(1 << 20);
-    std::u16string pending;
+    wstr pending;
     bool first = true;
     *marks = 0;
     *startsWithMark = false;
-    auto line = [&](const std::u16string& text) {
+    auto line = [&](const wstr& text) {
         // "<Www Mmm dd hh:mm:ss yyyy>: " and then the record.
         bool whole = text.size() > 28 && text[0] == u'<' && text[25] == u'>' && text[26] == u':' &&
                      text[27] == u' ' && text.back() == u' ';
@@ -57,7 +57,7 @@ Tally tallyLog(const std::filesystem::path& path, size_t* marks, bool* startsWit
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         size_t n = static_cast<size_t>(in.gcount());
         for (size_t i = 0; i + 1 < n; i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(chunk[i]) |
+            WCHAR unit = static_cast<WCHAR>(static_cast<unsigned char>(chunk[i]) |
                                                   static_cast<unsigned char>(chunk[i + 1]) << 8);
             if (unit == 0xFEFF) {
                 ++*marks;
