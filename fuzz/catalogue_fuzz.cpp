@@ -59,9 +59,10 @@ struct Setup {
                        reinterpret_cast<const BYTE*>(folder.c_str()),
                        static_cast<DWORD>((folder.size() + 1) * 2));
         RegCloseKey(key);
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Norvak\\Logs", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr);
-        RegSetValueExW(key, u"TextOutput", 0, REG_SZ, reinterpret_cast<const BYTE*>(logFile.c_str()),
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Norvak\\Logs", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExW(key, u"TextOutput", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(logFile.c_str()),
                        static_cast<DWORD>((logFile.size() + 1) * 2));
         RegCloseKey(key);
     }
@@ -150,12 +151,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest(reinterpret_cast<const char*>(data) + 3, size - 3);
     size_t split = rest.find(kSeparator);
     std::string_view definition = rest.substr(0, split);
-    std::string_view strings =
-        split == std::string_view::npos ? std::string_view() : rest.substr(split + kSeparator.size());
+    std::string_view strings = split == std::string_view::npos
+                                   ? std::string_view()
+                                   : rest.substr(split + kSeparator.size());
 
     fuzz::writeFile(setup.definition, definition);
-    if (split == std::string_view::npos) std::filesystem::remove(setup.definition + ".strings");
-    else fuzz::writeFile(setup.definition + ".strings", strings);
+    if (split == std::string_view::npos)
+        std::filesystem::remove(setup.definition + ".strings");
+    else
+        fuzz::writeFile(setup.definition + ".strings", strings);
     std::filesystem::remove(setup.log);
     setLogging(settings & 3, settings & 2 ? 0xFFF : 59);
     setenv("WIN32_POSIX_VERSION", kVersions[(settings >> 2) & 3], 1);
@@ -168,9 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(HB_GetStatus(0, 0, 0) == 1, "the status is 1");
     for (DWORD id : kIds) query(language, id);
     fuzz::check(DllMain(nullptr, DLL_PROCESS_DETACH, nullptr) == TRUE, "the module unloads");
-    fuzz::check(iniFiles.getCount() == 0 && quickLinkItems.getCount() == 0 &&
-                    toolkitItems.getCount() == 0,
-                "unloading frees the catalogue");
+    fuzz::check(
+        iniFiles.getCount() == 0 && quickLinkItems.getCount() == 0 && toolkitItems.getCount() == 0,
+        "unloading frees the catalogue");
     checkLog(setup.log);
     return 0;
 }

@@ -169,17 +169,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkEdit(doc, values, set(section, key), "setting a value changes that value only");
     checkEdit(doc, values, set(section, u"FuzzNew"), "a new key changes nothing else");
     checkEdit(doc, values, set(u"FuzzSection", key), "a new section changes nothing else");
-    checkEdit(doc, values, [&](ini::Document& d, Touched& touched) {
-        if (values.empty()) return false;
-        touched = {values.begin()->first.first, values.begin()->first.second};
-        ini::deleteKey(d, touched.section, *touched.key);
-        return true;
-    }, "deleting a key changes nothing else");
-    checkEdit(doc, values, [&](ini::Document& d, Touched& touched) {
-        if (sections.empty()) return false;
-        touched = {sections.back(), std::nullopt};
-        ini::deleteSection(d, touched.section);
-        return true;
-    }, "deleting a section changes nothing else");
+    checkEdit(
+        doc, values,
+        [&](ini::Document& d, Touched& touched) {
+            if (values.empty()) return false;
+            touched = {values.begin()->first.first, values.begin()->first.second};
+            ini::deleteKey(d, touched.section, *touched.key);
+            return true;
+        },
+        "deleting a key changes nothing else");
+    checkEdit(
+        doc, values,
+        [&](ini::Document& d, Touched& touched) {
+            if (sections.empty()) return false;
+            touched = {sections.back(), std::nullopt};
+            ini::deleteSection(d, touched.section);
+            return true;
+        },
+        "deleting a section changes nothing else");
     return 0;
 }

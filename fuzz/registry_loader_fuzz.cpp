@@ -89,7 +89,7 @@ void walk(HKEY key, const wstring& path, Tree& tree, bool& lineBreak) {
 }
 
 const std::pair<HKEY, const char16_t*> kRoots[] = {
-    {HKEY_CLASSES_ROOT, u"HKCR"}, {HKEY_CURRENT_USER, u"HKCU"}, {HKEY_LOCAL_MACHINE, u"HKLM"},
+    {HKEY_CLASSES_ROOT, u"HKCR"}, {HKEY_CURRENT_USER, u"HKCU"},   {HKEY_LOCAL_MACHINE, u"HKLM"},
     {HKEY_USERS, u"HKU"},         {HKEY_CURRENT_CONFIG, u"HKCC"},
 };
 
@@ -117,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     w32p::regfile::ReadResult parsed = w32p::regfile::read(bytes);
     if (!parsed.ok) {
-        fuzz::check(parsed.line >= 1 && !parsed.error.empty(), "a refusal names a line and a reason");
+        fuzz::check(parsed.line >= 1 && !parsed.error.empty(),
+                    "a refusal names a line and a reason");
         return 0;  // a malformed file is refused as a whole: nothing more to load
     }
 
@@ -159,9 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < values.size(); ++i) {
             const ValueData& a = values[i];
             const ValueData& b = found->second[i];
-            fuzz::check(a.type == b.type && a.data == b.data &&
-                            (w32p::equalsNoCase(a.name, b.name)),
-                        "the file written holds every value's type and data");
+            fuzz::check(
+                a.type == b.type && a.data == b.data && (w32p::equalsNoCase(a.name, b.name)),
+                "the file written holds every value's type and data");
         }
     }
     return 0;

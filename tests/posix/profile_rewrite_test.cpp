@@ -31,7 +31,8 @@ TEST_F(ProfileRewriteTest, AWriterKilledAtAnyPointLeavesTheOldOrTheNewFileWhole)
         // number of the write, whose last digit is that digit.
         pid_t writer = inChild([&] {
             for (unsigned n = 1;; ++n) {
-                wstr value = wstr(kUnits, static_cast<WCHAR>(u'0' + n % 10)) + W("#" + std::to_string(n));
+                wstr value =
+                    wstr(kUnits, static_cast<WCHAR>(u'0' + n % 10)) + W("#" + std::to_string(n));
                 WritePrivateProfileStringW(TEXT("S"), TEXT("v"), value.c_str(), path.c_str());
             }
             return 0;

@@ -53,9 +53,8 @@ TEST_F(HostileInputTest, TheModuleTakesWhatIsSoundFromEveryFile) {
         // A menu key too long to read is missing; lines of 100,000 characters
         // around a sound section change nothing.
         {"long.ini",
-         section("QUICKLINK", 1, {{"MenuString", std::string(5000, 'm').c_str()}}) +
-             longValue + "=" + longValue + "\r\n" + section("TOOLKIT", 6) + "Junk=" + longValue +
-             "\r\n",
+         section("QUICKLINK", 1, {{"MenuString", std::string(5000, 'm').c_str()}}) + longValue +
+             "=" + longValue + "\r\n" + section("TOOLKIT", 6) + "Junk=" + longValue + "\r\n",
          0, 6},
         {"many.ini", many, 7, 0},  // 10,000 sections before the item's
         {"folder.ini", section("QUICKLINK", 8), 8, 0},
@@ -64,9 +63,9 @@ TEST_F(HostileInputTest, TheModuleTakesWhatIsSoundFromEveryFile) {
     // A strings file whose text in the host's language is too long to read
     // (missing, so English is tried) and whose English text is cut to the
     // field's 99 units.
-    writeBytes(itemPath("long.ini.strings"), "[0x409]\r\nIDS_6=" + longValue +
-                                                 "\r\n[0x09]\r\nIDS_6=" + std::string(500, 'e') +
-                                                 "\r\n");
+    writeBytes(
+        itemPath("long.ini.strings"),
+        "[0x409]\r\nIDS_6=" + longValue + "\r\n[0x09]\r\nIDS_6=" + std::string(500, 'e') + "\r\n");
     // A strings file that is a folder: the menu text stays the host's.
     std::filesystem::create_directories(itemPath("folder.ini.strings"));
 
@@ -100,7 +99,9 @@ TEST_F(HostileInputTest, ARegistryFileCutInTheMiddleOfALineIsRefusedWhole) {
     const std::string file =
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvak\\HubConsole\\Client\\Third Party Applications]\r\n"
-        "\"IniFolder\"=\"" + folder + "\"\r\n"
+        "\"IniFolder\"=\"" +
+        folder +
+        "\"\r\n"
         "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvak\\Logs]\r\n\"Logging\"=dword:00000001\r\n"
         "; the end\r\n";
     // Where the file is cut, and whether the module then finds the item:
@@ -123,9 +124,9 @@ TEST_F(HostileInputTest, ARegistryFileCutInTheMiddleOfALineIsRefusedWhole) {
         ASSERT_NE(std::string::npos, at);
         writeBytes(fsPath("cut.reg"), file.substr(0, at + row.cutAfter.size()));
         ScopedEnvVar registry(TEXT("WIN32_POSIX_REGISTRY"), winPath("cut.reg"));
-        expectCatalogue(askInChild(), row.found ? std::vector<ExpectedItem>{item(1)}
-                                                : std::vector<ExpectedItem>{},
-                        {});
+        expectCatalogue(
+            askInChild(),
+            row.found ? std::vector<ExpectedItem>{item(1)} : std::vector<ExpectedItem>{}, {});
     }
 }
 #endif

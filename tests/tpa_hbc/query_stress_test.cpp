@@ -58,7 +58,7 @@ Tally tallyLog(const std::filesystem::path& path, size_t* marks, bool* startsWit
         size_t n = static_cast<size_t>(in.gcount());
         for (size_t i = 0; i + 1 < n; i += 2) {
             WCHAR unit = static_cast<WCHAR>(static_cast<unsigned char>(chunk[i]) |
-                                                  static_cast<unsigned char>(chunk[i + 1]) << 8);
+                                            static_cast<unsigned char>(chunk[i + 1]) << 8);
             if (unit == 0xFEFF) {
                 ++*marks;
                 if (first) *startsWithMark = true;
@@ -114,8 +114,8 @@ protected:
     // single-threaded run and checked against what the catalogue holds.
     std::vector<Query> queries() {
         std::vector<Query> mix = {
-            {"found", 1, false, 0, {}, 0},       {"fallback", 101, false, 0, {}, 0},
-            {"missing", 2, false, 0, {}, 0},     {"capability", 2, true, 0, {}, 0},
+            {"found", 1, false, 0, {}, 0},           {"fallback", 101, false, 0, {}, 0},
+            {"missing", 2, false, 0, {}, 0},         {"capability", 2, true, 0, {}, 0},
             {"beyond the list", 3, false, 1, {}, 0}, {"no such list", 250, true, 2, {}, 0},
         };
         const char* texts[] = {"Eins", "Two", nullptr};
@@ -125,8 +125,10 @@ protected:
         }
         for (int i = 0; i < 3; ++i) {
             const FunctionInfo& r = mix[i].expected;
-            if (texts[i]) EXPECT_EQ(texts[i], U8(r.menuText));
-            else EXPECT_EQ(0xCDCD, r.menuText[0]) << "the host's text stays";
+            if (texts[i])
+                EXPECT_EQ(texts[i], U8(r.menuText));
+            else
+                EXPECT_EQ(0xCDCD, r.menuText[0]) << "the host's text stays";
             EXPECT_EQ(command(i + 1), U8(r.execInterface));  // items 1, 2 and 3
         }
         EXPECT_EQ(4003, mix[3].capability);
@@ -176,9 +178,9 @@ TEST_F(QueryStressTest, EveryAnswerRightAndEveryRecordWrittenWhole) {
                 const Query& q = mix[k];
                 ++asked[t][k];
                 DWORD code = ask(q, record, capability);
-                bool right = code == q.code && capability == q.capability &&
-                             (q.capabilityOnly ||
-                              std::memcmp(&record, &q.expected, sizeof record) == 0);
+                bool right =
+                    code == q.code && capability == q.capability &&
+                    (q.capabilityOnly || std::memcmp(&record, &q.expected, sizeof record) == 0);
                 if (!right) ++wrong[t];
             }
         });
