@@ -234,7 +234,8 @@ TEST(RegFile, MalformedFilesNameTheLineAndTheFault) {
         {kHeader + "[HKCU\\" + std::string(256, 'k') + "]\n", 2,
          "key name longer than 255 characters: \"" + std::string(40, 'k') + "...\""},
         {kHeader + "[-HKCU]\n", 2, "a root key cannot be deleted: \"HKCU\""},
-        {kHeader + "[-HKCU\\a]\n\"v\"=dword:1\n", 3, "value in a section that deletes its key ([-...])"},
+        {kHeader + "[-HKCU\\a]\n\"v\"=dword:1\n", 3,
+         "value in a section that deletes its key ([-...])"},
         {kHeader + k + "\"v\"=\"abc\n", 3, "unterminated string: missing the closing \""},
         {kHeader + k + "\"v\n", 3, "unterminated string: missing the closing \""},
         {kHeader + k + "\"v\"=\"C:\\tmp\"\n", 3,
@@ -254,9 +255,13 @@ TEST(RegFile, MalformedFilesNameTheLineAndTheFault) {
         {kHeader + k + "\"v\"=hex:01,\\\n  02,0g0\n", 4, "bad hex byte \"0g0\""},
         {kHeader + k + "\"v\"=hex:01,02\\\n03\n", 3,
          "expected \",\" before the line continuation \"\\\""},
-        {kHeader + k + "\"v\"=hex:01,\\\n", 3, "the file ends inside a value continued with \"\\\""},
+        {kHeader + k + "\"v\"=hex:01,\\\n", 3,
+         "the file ends inside a value continued with \"\\\""},
         {kHeader + k + "\"" + std::string(16384, 'v') + "\"=-\n", 3,
          "value name longer than 16383 characters"},
+        // Names with a NUL could be listed but never opened or read (found by fuzzing).
+        {kHeader + std::string("[HKCU\\a\0b]\n", 11), 2, "a key name holds a NUL character"},
+        {kHeader + k + std::string("\"a\0b\"=-\n", 9), 3, "a value name holds a NUL character"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.bytes.substr(0, 120));

@@ -3,6 +3,7 @@
 // atomically after every change, never half-loaded, shared by several
 // processes. POSIX only by nature: under Wine the registry is Wine's own, and
 // the tests of sharing start processes with fork.
+#include "fork_child.h"
 #include "hbc_test.h"
 
 #include <reg_file.h>
@@ -38,20 +39,6 @@ std::string decodedText(const std::filesystem::path& path) {
 std::string plainText(const std::filesystem::path& path) {
     std::vector<unsigned char> bytes = readBytes(path);
     return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs `body` in a child process, which ends with its result as exit code.
-pid_t inChild(const std::function<int()>& body) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    return pid;
-}
-
-// The exit code of a child, or -1 when it did not end by itself.
-int waitFor(pid_t pid) {
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
 }
 
 // Values under the scratch key, as a child process reads and writes them

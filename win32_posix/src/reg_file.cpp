@@ -180,6 +180,10 @@ private:
             }
             if (name.size() > kMaxKeyNameLength)
                 return error("key name longer than 255 characters: " + quote(name));
+            // The API names keys with NUL-terminated texts: such a key could
+            // be listed but never opened.
+            if (name.find(u'\0') != wstring_view::npos)
+                return error("a key name holds a NUL character");
             key.names.emplace_back(name);
         }
         return true;
@@ -226,6 +230,8 @@ private:
             if (!quoted(text, pos, edit.value.name)) return false;
             if (edit.value.name.size() > kMaxValueNameLength)
                 return error("value name longer than 16383 characters");
+            if (edit.value.name.find(u'\0') != wstring::npos)
+                return error("a value name holds a NUL character");
         }
         pos = skipBlanks(text, pos);
         if (pos == text.size() || text[pos] != u'=')
