@@ -479,16 +479,21 @@ std::string runSession(const Options& options, Report& report) {
     }
     report.folder = toUtf8(folder);
     const wstr expanded = expandEnvironment(folder);
+    // The folder as the module sees it, and as the person typed it when the
+    // two differ (on POSIX a plain path becomes a path on a drive).
+    std::string named = "the item folder " + toUtf8(expanded);
+    if (!options.folder.empty() && options.folder + "\\" != toUtf8(expanded) &&
+        options.folder != toUtf8(expanded))
+        named += " (given as " + options.folder + ")";
     bool isFolder = false;
     if (!pathExists(expanded, &isFolder))
-        return "the item folder " + toUtf8(expanded) +
+        return named +
                " does not exist: name the folder that holds the item definition files (*.ini)";
     if (!isFolder)
-        return "the item folder " + toUtf8(expanded) +
+        return named +
                " is a file, not a folder: name the folder that holds the item definition files";
     if (readDefinitionFiles(expanded).empty())
-        return "the item folder " + toUtf8(expanded) +
-               " holds no item definition files (*.ini): name the folder that holds them";
+        return named + " holds no item definition files (*.ini): name the folder that holds them";
 
     report.windowsVersion = windowsVersion();
     report.language = options.language;
