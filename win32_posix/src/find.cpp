@@ -29,6 +29,7 @@
 #include "handles.h"
 #include "internal.h"
 #include "wildcard.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
@@ -122,7 +123,7 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     if (isSeparator(pattern.back())) {
         PosixPath p = toPosixPath(pattern);
         struct stat st;
-        if (!p.ok || ::stat(p.path.c_str(), &st) != 0) return ERROR_PATH_NOT_FOUND;
+        if (!p.ok || w32p::sys::stat(p.path.c_str(), &st) != 0) return ERROR_PATH_NOT_FOUND;
         return ERROR_FILE_NOT_FOUND;
     }
     size_t split = pattern.find_last_of(u"\\/");
@@ -142,17 +143,18 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     PosixPath folder = toPosixPath(folderText.empty() ? wstring_view(u".") : folderText);
     if (!folder.ok) return ERROR_PATH_NOT_FOUND;
     struct stat st;
-    if (::stat(folder.path.c_str(), &st) != 0)
+    if (w32p::sys::stat(folder.path.c_str(), &st) != 0)
         return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     if (!S_ISDIR(st.st_mode)) return ERROR_INVALID_NAME;
     // A drive's root folder has no "." and ".." entries.
     bool root = folder.path == "/" ||
                 (isDriveAbsolute(folderText) && folder.path == driveFolder(folderText[0]));
 
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.path.c_str()), ::closedir);
+    auto closeFolder = [](DIR* d) { w32p::sys::closedir(d); };
+    std::unique_ptr<DIR, decltype(closeFolder)> dir(w32p::sys::opendir(folder.path.c_str()), closeFolder);
     if (!dir) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     std::string prefix = folder.path == "/" ? "/" : folder.path + "/";
-    while (dirent* e = ::readdir(dir.get())) {
+    while (dirent* e = w32p::sys::readdir(dir.get())) {
         wstring name = fromUtf8(e->d_name);
         if (root && isDotName(name)) continue;
         if (!wildcardMatch(namePattern, name)) continue;
