@@ -38,6 +38,7 @@ class Call;
 template <class R, class... A>
 class Call<R(A...)> {
 public:
+    using Signature = R(A...);
     using Function = R (*)(A...);
 
     constexpr Call(const char* name, Function fn) : m_name(name), m_default(fn), m_current(fn) {}
