@@ -154,7 +154,15 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     std::unique_ptr<DIR, decltype(closeFolder)> dir(w32p::sys::opendir(folder.path.c_str()), closeFolder);
     if (!dir) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     std::string prefix = folder.path == "/" ? "/" : folder.path + "/";
-    while (dirent* e = w32p::sys::readdir(dir.get())) {
+    // readdir tells an error from the end of the folder by errno alone. A
+    // folder that cannot be read to its end is an error, not a shorter list.
+    for (;;) {
+        errno = 0;
+        dirent* e = w32p::sys::readdir(dir.get());
+        if (!e) {
+            if (errno != 0) return errorFromErrno(errno);
+            break;
+        }
         wstring name = fromUtf8(e->d_name);
         if (root && isDotName(name)) continue;
         if (!wildcardMatch(namePattern, name)) continue;
@@ -177,7 +185,8 @@ using w32p::FolderSearch;
    component. Returns a search handle with the first entry, or
    INVALID_HANDLE_VALUE: ERROR_FILE_NOT_FOUND when nothing matches (or the
    pattern ends in a separator), ERROR_PATH_NOT_FOUND for a missing folder or
-   "", ERROR_INVALID_NAME for wildcards in the folder or a file as folder. */
+   "", ERROR_INVALID_NAME for wildcards in the folder or a file as folder, the
+   device's error when the folder cannot be read to its end. */
 extern "C" HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     DWORD error = ERROR_PATH_NOT_FOUND;
     std::vector<w32p::FoundEntry> found;
