@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <type_traits>
@@ -30,10 +31,9 @@ InjectorState g_state;
 // How each call fails: the errno the system would plausibly give it (EIO
 // for those not named: read, close, fstat, readdir, closedir).
 const std::pair<const char*, int> kErrors[] = {
-    {"open", EACCES},    {"write", ENOSPC},   {"fsync", EIO},   {"ftruncate", EIO},
-    {"rename", EIO},     {"link", EIO},       {"linkat", EIO},  {"unlink", EACCES},
-    {"mkdir", ENOSPC},   {"rmdir", EACCES},   {"stat", EACCES}, {"lstat", EACCES},
-    {"opendir", EACCES}, {"malloc", ENOMEM},  {"flock", ENOLCK},
+    {"open", EACCES}, {"write", ENOSPC}, {"fsync", EIO},      {"ftruncate", EIO}, {"rename", EIO},
+    {"link", EIO},    {"linkat", EIO},   {"unlink", EACCES},  {"mkdir", ENOSPC},  {"rmdir", EACCES},
+    {"stat", EACCES}, {"lstat", EACCES}, {"opendir", EACCES}, {"malloc", ENOMEM}, {"flock", ENOLCK},
 };
 
 int errorFor(const std::string& name) {
@@ -57,15 +57,19 @@ std::string targetOf(A... args) {
     auto look = [&](auto arg) {
         using T = decltype(arg);
         if (!target.empty()) return;
-        if constexpr (std::is_same_v<T, const char*>) target = arg ? arg : "";
-        else if constexpr (std::is_same_v<T, DIR*>) target = arg ? descriptorPath(::dirfd(arg)) : "";
-        else if constexpr (std::is_same_v<T, int>) target = arg >= 0 ? descriptorPath(arg) : "";
+        if constexpr (std::is_same_v<T, const char*>)
+            target = arg ? arg : "";
+        else if constexpr (std::is_same_v<T, DIR*>)
+            target = arg ? descriptorPath(::dirfd(arg)) : "";
+        else if constexpr (std::is_same_v<T, int>)
+            target = arg >= 0 ? descriptorPath(arg) : "";
     };
     (look(args), ...);
     return target;
 }
 
-template <auto& Entry, class Signature = typename std::remove_reference_t<decltype(Entry)>::Signature>
+template <auto& Entry,
+          class Signature = typename std::remove_reference_t<decltype(Entry)>::Signature>
 struct Injector;
 
 template <auto& Entry, class R, class... A>
@@ -78,13 +82,14 @@ struct Injector<Entry, R(A...)> {
         if (!due) return Entry.original()(args...);
         const std::string name = Entry.name();
         const int error = errorFor(name);
-        if (!s.fired)
-            s.fired = Fault{s.calls, name, error, targetOf(args...), s.persistent};
+        if (!s.fired) s.fired = Fault{s.calls, name, error, targetOf(args...), s.persistent};
         // A failing close still releases the descriptor, as Linux's does.
         if (name == "close" || name == "closedir") Entry.original()(args...);
         errno = error;
-        if constexpr (std::is_pointer_v<R>) return nullptr;
-        else return R(-1);
+        if constexpr (std::is_pointer_v<R>)
+            return nullptr;
+        else
+            return R(-1);
     }
 };
 
@@ -137,7 +142,8 @@ int runOnce(const std::function<void()>& prepare, const std::function<void(Fault
 
 std::string Fault::describe() const {
     return "call " + std::to_string(call) + " (" + name + (target.empty() ? "" : " " + target) +
-           ") failed with " + std::strerror(error) + (persistent ? ", and every call after it" : "");
+           ") failed with " + std::strerror(error) +
+           (persistent ? ", and every call after it" : "");
 }
 
 std::string describe(const std::optional<Fault>& fault) {
@@ -145,7 +151,7 @@ std::string describe(const std::optional<Fault>& fault) {
 }
 
 bool Fault::touches(const std::string& path) const {
-    return !target.empty() && target.compare(0, path.size(), path) == 0;
+    return target == path || target.compare(0, path.size() + 1, path + "/") == 0;
 }
 
 bool Fault::explains(unsigned long code) const {
@@ -162,7 +168,9 @@ std::optional<Fault> FaultRun::stop() {
 }
 
 int sweepFaults(const std::function<void()>& prepare,
-                const std::function<void(FaultRun&)>& scenario, int limit) {
+                const std::function<void(FaultRun&)>& scenario) {
+    const char* setting = std::getenv("HBC_SWEEP_LIMIT");
+    const int limit = setting ? std::atoi(setting) : 250;
     Injection injection;
     int count = 0;
     {
@@ -174,7 +182,8 @@ int sweepFaults(const std::function<void()>& prepare,
     for (bool persistent : {false, true}) {
         for (int i = 1; i <= runs && !::testing::Test::HasFailure(); ++i) {
             // Spread over the whole count when it is bounded.
-            const int n = runs == count ? i : 1 + static_cast<int>((long long)(i - 1) * count / runs);
+            const int n =
+                runs == count ? i : 1 + static_cast<int>((long long)(i - 1) * count / runs);
             SCOPED_TRACE("call " + std::to_string(n) + " of " + std::to_string(count) + " failing" +
                          (persistent ? ", and every call after it" : ""));
             runOnce(prepare, scenario, n, persistent);

@@ -39,12 +39,13 @@ public:
 };
 
 // Runs `prepare` and then `scenario` with no fault and counts the calls the
-// scenario makes, then, for each N up to that count, again with the Nth call
-// failing and again with every call from the Nth on failing (`limit` > 0:
-// N runs through at most `limit` values spread over the count). Every run
-// must leave the process's open file descriptors as it found them. Stops at
-// the first run with a test failure. Returns the count.
+// scenario makes, then, for N up to that count, again with the Nth call
+// failing and again with every call from the Nth on failing. N takes at most
+// 250 values spread over the count, or as many as HBC_SWEEP_LIMIT says (0:
+// every call). Every run must leave the process's open file descriptors as
+// it found them. Stops at the first run with a test failure. Returns the
+// count.
 int sweepFaults(const std::function<void()>& prepare,
-                const std::function<void(FaultRun&)>& scenario, int limit = 0);
+                const std::function<void(FaultRun&)>& scenario);
 
 #endif

@@ -44,7 +44,8 @@ protected:
     // ran out, the record of the allocation that failed, which ended the
     // operation before it could fail in its own way.
     bool failureLogged(const Fault& fault, const std::string& record) const {
-        return logged(record) || (fault.name == "malloc" && logged("\"Unable to allocate memory ("));
+        return logged(record) ||
+               (fault.name == "malloc" && logged("\"Unable to allocate memory ("));
     }
     // The names in the test folder other than `expected`, the log and the
     // folders the catalogue fixture made: what a write left behind.
@@ -86,7 +87,10 @@ TEST_F(FaultSweepTest, IniWritesSucceedOrFailWithTheirCodeAndRecordLeavingTheFil
         const char* record;
     } rows[] = {
         {"WritePrivateProfileStringW",
-         [&] { return WritePrivateProfileStringW(TEXT("S"), TEXT("k"), TEXT("new"), path.c_str()) != 0; },
+         [&] {
+             return WritePrivateProfileStringW(TEXT("S"), TEXT("k"), TEXT("new"), path.c_str()) !=
+                    0;
+         },
          nullptr},
         {"CZYNIni::setProfileString",
          [&] {
@@ -94,8 +98,7 @@ TEST_F(FaultSweepTest, IniWritesSucceedOrFailWithTheirCodeAndRecordLeavingTheFil
              // of memory by throwing their record, as constructors do.
              try {
                  CZYNIni ini{CZYNWCharString(path.c_str())};
-                 return ini.setProfileString(CZYNWCharString(TEXT("S")),
-                                             CZYNWCharString(TEXT("k")),
+                 return ini.setProfileString(CZYNWCharString(TEXT("S")), CZYNWCharString(TEXT("k")),
                                              CZYNWCharString(TEXT("new")));
              } catch (const CZYNLogging&) {
                  return false;
@@ -112,9 +115,8 @@ TEST_F(FaultSweepTest, IniWritesSucceedOrFailWithTheirCodeAndRecordLeavingTheFil
             const DWORD code = GetLastError();
             const std::optional<Fault> fault = run.stop();
             const std::string why = describe(fault);
-            const std::string text = fileText(fsPath("t.ini")); {
-            EXPECT_EQ(ok ? after : before, text) << why;
-            }
+            const std::string text = fileText(fsPath("t.ini"));
+            { EXPECT_EQ(ok ? after : before, text) << why; }
             expectNoStrayFiles(fault, "t.ini");
             if (ok) return;
             ASSERT_TRUE(fault) << "failed without a fault";
@@ -268,7 +270,8 @@ TEST_F(FaultSweepTest, AQueryAnswersWholeOrNotAtAllAndNeverWritesPastTheRecord) 
         const DWORD rc = host.getFunctionInfo(0x0409, &hostBuffer.record, &size);
         const std::optional<Fault> fault = run.stop();
         const std::string why = describe(fault);
-        for (unsigned char b : hostBuffer.guard) ASSERT_EQ(kHostFill, b) << why << ": past the record";
+        for (unsigned char b : hostBuffer.guard)
+            ASSERT_EQ(kHostFill, b) << why << ": past the record";
         const auto is = [&](const FunctionInfo& r) {
             return std::memcmp(&r, &hostBuffer.record, sizeof r) == 0;
         };
@@ -283,7 +286,8 @@ TEST_F(FaultSweepTest, AQueryAnswersWholeOrNotAtAllAndNeverWritesPastTheRecord) 
         ASSERT_EQ(0u, rc) << why;
         EXPECT_TRUE(is(withText) || is(without)) << why;
         if (!is(withText) && recordDue(fault)) {
-            EXPECT_TRUE(failureLogged(*fault, "\"could not load translated string or english string"))
+            EXPECT_TRUE(
+                failureLogged(*fault, "\"could not load translated string or english string"))
                 << why;
         }
     });

@@ -314,7 +314,8 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
                         ::fcntl(newFd, F_SETFL, ::fcntl(newFd, F_GETFL) | O_APPEND);
                     if (flags & FILE_ATTRIBUTE_READONLY) {
                         struct stat now;
-                        if (w32p::sys::fstat(newFd, &now) == 0) ::fchmod(newFd, now.st_mode & ~0222);
+                        if (w32p::sys::fstat(newFd, &now) == 0)
+                            ::fchmod(newFd, now.st_mode & ~0222);
                     }
                     placeShareMarks(newFd, access, shareMode);
                 },
@@ -533,7 +534,8 @@ extern "C" BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpPathName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
     struct stat st;
-    if (w32p::sys::lstat(p.path.c_str(), &st) != 0) return w32p::failBool(w32p::missingPathError(p.path));
+    if (w32p::sys::lstat(p.path.c_str(), &st) != 0)
+        return w32p::failBool(w32p::missingPathError(p.path));
     if (!S_ISDIR(st.st_mode))
         return w32p::failBool(p.trailingSeparator ? ERROR_INVALID_NAME : ERROR_DIRECTORY);
     if (w32p::sys::rmdir(p.path.c_str()) == 0) return TRUE;
@@ -553,7 +555,8 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpFileName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
     struct stat st;
-    if (w32p::sys::lstat(p.path.c_str(), &st) != 0) return w32p::failBool(w32p::missingPathError(p.path));
+    if (w32p::sys::lstat(p.path.c_str(), &st) != 0)
+        return w32p::failBool(w32p::missingPathError(p.path));
     if (S_ISDIR(st.st_mode)) return w32p::failBool(ERROR_ACCESS_DENIED);
     if (p.trailingSeparator) return w32p::failBool(ERROR_INVALID_NAME);
     if (!S_ISLNK(st.st_mode) && (w32p::attributesFromMode(st.st_mode) & FILE_ATTRIBUTE_READONLY))

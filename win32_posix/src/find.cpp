@@ -151,7 +151,8 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
                 (isDriveAbsolute(folderText) && folder.path == driveFolder(folderText[0]));
 
     auto closeFolder = [](DIR* d) { w32p::sys::closedir(d); };
-    std::unique_ptr<DIR, decltype(closeFolder)> dir(w32p::sys::opendir(folder.path.c_str()), closeFolder);
+    std::unique_ptr<DIR, decltype(closeFolder)> dir(w32p::sys::opendir(folder.path.c_str()),
+                                                    closeFolder);
     if (!dir) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     std::string prefix = folder.path == "/" ? "/" : folder.path + "/";
     // readdir tells an error from the end of the folder by errno alone. A
