@@ -113,6 +113,9 @@ public:
     ~Injection() {
         g_state = InjectorState();
         sys::resetAll();
+        sys::forEach([](auto& entry) {
+            EXPECT_EQ(entry.original(), entry.current()) << entry.name() << " was not put back";
+        });
     }
 };
 
