@@ -7,11 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// The record the host should hold after asking for `id`: its own bytes,
-// with the item's fields and texts (each with its terminator) written over
-// them; nullptr: nothing written.
 FunctionInfo expectedRecord(DWORD id, const ExpectedItem* item) {
     FunctionInfo record;
     std::memset(&record, kHostFill, sizeof record);
@@ -30,6 +25,8 @@ FunctionInfo expectedRecord(DWORD id, const ExpectedItem* item) {
     put(record.execInterface, item->command);
     return record;
 }
+
+namespace {
 
 // The first byte where two records differ, as "offset N: got X, expected Y".
 std::string firstDifference(const FunctionInfo& got, const FunctionInfo& expected) {

@@ -64,6 +64,11 @@ protected:
     std::vector<std::string> logMessages() const;
 };
 
+// The record the host should hold after asking for `id`: its own bytes,
+// with the item's fields and texts (each with its terminator) written over
+// them; nullptr: nothing written.
+FunctionInfo expectedRecord(DWORD id, const ExpectedItem* item);
+
 // Checks every answer: list 0 holds `quick` and list 1 `toolkit`, in this
 // order; each record byte for byte, the host's bytes kept wherever the
 // module has nothing to write.

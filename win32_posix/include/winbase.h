@@ -1,8 +1,8 @@
 /*
  * winbase.h - the kernel32 functions that win32_posix provides: last error,
- * modules (name, loading), files and folders, local time, environment, the
- * version, the private-profile (INI) functions, and the process's access
- * token (advapi32).
+ * modules (name, loading), files and folders, the process heap, local time,
+ * environment, the version, the private-profile (INI) functions, and the
+ * process's access token (advapi32).
  */
 #ifndef WIN32_POSIX_WINBASE_H
 #define WIN32_POSIX_WINBASE_H
@@ -26,6 +26,8 @@
 #define FILE_END 2
 
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+
+#define HEAP_ZERO_MEMORY 0x00000008
 
 typedef struct _WIN32_FIND_DATAW {
     DWORD dwFileAttributes;
@@ -84,6 +86,11 @@ BOOL WINAPI LookupPrivilegeValueW(LPCWSTR lpSystemName, LPCWSTR lpName, PLUID lp
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES NewState, DWORD BufferLength,
                                   PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength);
+
+/* heap */
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 
 /* time */
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);

@@ -24,6 +24,7 @@
  *   files        CreateFileW SetFilePointer WriteFile ReadFile GetFileSize
  *                CloseHandle CreateDirectoryW RemoveDirectoryW DeleteFileW
  *                GetFileAttributesW FindFirstFileW FindNextFileW FindClose
+ *   heap         GetProcessHeap HeapAlloc HeapFree
  *   time         GetLocalTime
  *   thread       Sleep
  *   format       wsprintfW

@@ -17,11 +17,12 @@
 #include <climits>
 
 #include "file_status.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
 void UniqueFd::reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0) w32p::sys::close(m_fd);
     m_fd = fd;
 }
 
@@ -29,7 +30,7 @@ int readAll(int fd, std::string& bytes) {
     bytes.clear();
     char chunk[65536];
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        ssize_t n = w32p::sys::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         if (n == 0) return 0;
@@ -42,7 +43,7 @@ std::string resolveLinks(const std::string& path) {
     // As many links as the system follows in one path.
     for (int depth = 0; depth < 40; ++depth) {
         struct stat st;
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        if (w32p::sys::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
         char target[PATH_MAX];
         ssize_t n = ::readlink(current.c_str(), target, sizeof target - 1);
         if (n < 0) return current;
@@ -67,7 +68,7 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
+        if (!m_path.empty()) w32p::sys::unlink(m_path.c_str());
     }
     void adopt(std::string path) { m_path = std::move(path); }
     void release() { m_path.clear(); }
@@ -83,7 +84,7 @@ int createTemporary(const std::string& path, UniqueFd& fd, TempFile& temp) {
                        std::to_string(::getpid()) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = stem + std::to_string(counter++) + ".tmp";
-        fd.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        fd.reset(w32p::sys::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.valid()) {
             temp.adopt(name);
             return 0;
@@ -96,7 +97,7 @@ int createTemporary(const std::string& path, UniqueFd& fd, TempFile& temp) {
 int writeAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = w32p::sys::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         done += static_cast<size_t>(n);
@@ -107,8 +108,8 @@ int writeAll(int fd, const std::string& bytes) {
 // Flushes a folder's entries, so that a rename in it survives a crash. Some
 // file systems cannot flush a folder; the file itself is flushed already.
 void syncFolder(const std::string& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid()) ::fsync(fd.get());
+    UniqueFd fd(w32p::sys::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (fd.valid()) w32p::sys::fsync(fd.get());
 }
 
 }  // namespace
@@ -127,21 +128,21 @@ int replaceFile(const std::string& path, const struct stat* existing, const std:
         }
     }
     error = writeAll(fd.get(), bytes);
-    if (!error && ::fsync(fd.get()) != 0) error = errno;
+    if (!error && w32p::sys::fsync(fd.get()) != 0) error = errno;
     // Closing may report a write that failed late.
-    if (!error && ::close(fd.release()) != 0) error = errno;
+    if (!error && w32p::sys::close(fd.release()) != 0) error = errno;
     if (error) return error;
 
     bool linked = false;
     if (createOnly) {
         // A new file takes its name without replacing one that appeared
         // meanwhile; where hard links are not available, it is renamed.
-        if (::link(temp.path().c_str(), path.c_str()) == 0) linked = true;
+        if (w32p::sys::link(temp.path().c_str(), path.c_str()) == 0) linked = true;
         else if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS && errno != EXDEV)
             return errno;
     }
     if (!linked) {
-        if (::rename(temp.path().c_str(), path.c_str()) != 0) return errno;
+        if (w32p::sys::rename(temp.path().c_str(), path.c_str()) != 0) return errno;
         temp.release();
     }
     syncFolder(parentFolder(path));
@@ -151,7 +152,7 @@ int replaceFile(const std::string& path, const struct stat* existing, const std:
 void removeStaleTemporaries(const std::string& path) {
     std::string folder = parentFolder(path);
     std::string prefix = temporaryPrefix(path);
-    DIR* dir = ::opendir(folder.c_str());
+    DIR* dir = w32p::sys::opendir(folder.c_str());
     if (!dir) return;
     // What follows the prefix: "<pid>.<n>.tmp", both numbers in digits.
     auto isCounterPart = [](const std::string& rest) {
@@ -163,12 +164,12 @@ void removeStaleTemporaries(const std::string& path) {
                rest.compare(rest.size() - 4, 4, ".tmp") == 0 && digits(rest.substr(0, dot)) &&
                digits(rest.substr(dot + 1, rest.size() - 4 - dot - 1));
     };
-    while (const struct dirent* entry = ::readdir(dir)) {
+    while (const struct dirent* entry = w32p::sys::readdir(dir)) {
         std::string name = entry->d_name;
         if (name.compare(0, prefix.size(), prefix) == 0 && isCounterPart(name.substr(prefix.size())))
-            ::unlink((folder + "/" + name).c_str());
+            w32p::sys::unlink((folder + "/" + name).c_str());
     }
-    ::closedir(dir);
+    w32p::sys::closedir(dir);
 }
 
 }  // namespace w32p

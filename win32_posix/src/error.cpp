@@ -33,6 +33,7 @@ DWORD errorFromErrno(int errnoValue) {
     case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOSPC: return ERROR_DISK_FULL;
+    case EIO: return ERROR_IO_DEVICE;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case EINVAL: return ERROR_INVALID_PARAMETER;

@@ -3,6 +3,7 @@
  * Windows' invalid name characters, and the error of a missing path.
  */
 #include "file_status.h"
+#include "../include/win32_posix/syscalls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,7 +71,8 @@ std::string parentFolder(const std::string& posixPath) {
 DWORD missingPathError(const std::string& posixPath) {
     struct stat st;
     std::string parent = parentFolder(posixPath);
-    if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+    if (w32p::sys::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ERROR_FILE_NOT_FOUND;
     return ERROR_PATH_NOT_FOUND;
 }
 
@@ -115,7 +117,8 @@ bool statusWithTimes(const std::string& path, mode_t& mode, uint64_t& size, File
     return true;
 #else
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return false;
+    if (w32p::sys::stat(path.c_str(), &st) != 0 && w32p::sys::lstat(path.c_str(), &st) != 0)
+        return false;
     mode = st.st_mode;
     size = static_cast<uint64_t>(st.st_size);
     times = fileTimes(path, st);

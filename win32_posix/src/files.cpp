@@ -32,6 +32,7 @@
 #include "handles.h"
 #include "internal.h"
 #include "share_marks.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
@@ -62,7 +63,7 @@ public:
         return fd;
     }
     void reset() {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0) w32p::sys::close(m_fd);
         m_fd = -1;
     }
 
@@ -196,12 +197,12 @@ template <class Prepare>
 int createNewFile(const std::string& path, Prepare prepare, Fd& out) {
     auto linkInto = [&](Fd& fd, const char* from, int flags) {
         prepare(fd.get());
-        if (::linkat(AT_FDCWD, from, AT_FDCWD, path.c_str(), flags) != 0) return errno;
+        if (w32p::sys::linkat(AT_FDCWD, from, AT_FDCWD, path.c_str(), flags) != 0) return errno;
         out = std::move(fd);
         return 0;
     };
 #ifdef O_TMPFILE
-    Fd unnamed(::open(parentFolder(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    Fd unnamed(w32p::sys::open(parentFolder(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
     if (unnamed.valid()) {
         char self[64];
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", unnamed.get());
@@ -213,14 +214,14 @@ int createNewFile(const std::string& path, Prepare prepare, Fd& out) {
     }
 #endif
     const std::string temporary = temporaryName(path);
-    Fd named(::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    Fd named(w32p::sys::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (named.valid()) {
         int err = linkInto(named, temporary.c_str(), 0);
-        ::unlink(temporary.c_str());
+        w32p::sys::unlink(temporary.c_str());
         if (err == 0 || err == EEXIST) return err;
         named.reset();  // no hard links here: the plain way
     }
-    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    Fd fd(w32p::sys::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd.valid()) return errno;
     prepare(fd.get());
     out = std::move(fd);
@@ -256,7 +257,7 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
     // the file between the look and the open.
     for (int attempt = 0; attempt < 8; ++attempt) {
         struct stat st;
-        bool exists = ::stat(p.path.c_str(), &st) == 0;
+        bool exists = w32p::sys::stat(p.path.c_str(), &st) == 0;
         if (!exists && errno != ENOENT && errno != ENOTDIR) return fail(errorFromErrno(errno));
         Fd fd;
         bool created = false;
@@ -271,9 +272,9 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || disposition == CREATE_ALWAYS ||
                 disposition == TRUNCATE_EXISTING)
                 return fail(ERROR_ACCESS_DENIED);
-            fd = Fd(::open(p.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            fd = Fd(w32p::sys::open(p.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
             if (!fd.valid() && errno == EACCES) {
-                fd = Fd(::open(p.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+                fd = Fd(w32p::sys::open(p.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
                 pathOnly = true;
             }
             if (!fd.valid()) return fail(errorFromErrno(errno));
@@ -290,12 +291,12 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             bool readOnly = attributesFromMode(st.st_mode) & FILE_ATTRIBUTE_READONLY;
             if (readOnly && ((access & (kAccessWrite | kAccessAppend)) || truncate))
                 return fail(ERROR_ACCESS_DENIED);
-            fd = Fd(::open(p.path.c_str(), openFlags(access, truncate, true)));
+            fd = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, truncate, true), 0));
             if (!fd.valid() && errno == EACCES)
-                fd = Fd(::open(p.path.c_str(), openFlags(access, truncate, false)));
+                fd = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, truncate, false), 0));
             if (!fd.valid() && errno == EACCES && !access && !truncate) {
                 // Attributes-only access needs no read permission on Windows.
-                fd = Fd(::open(p.path.c_str(), O_PATH | O_CLOEXEC));
+                fd = Fd(w32p::sys::open(p.path.c_str(), O_PATH | O_CLOEXEC, 0));
                 pathOnly = true;
             }
             if (!fd.valid()) {
@@ -313,7 +314,8 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
                         ::fcntl(newFd, F_SETFL, ::fcntl(newFd, F_GETFL) | O_APPEND);
                     if (flags & FILE_ATTRIBUTE_READONLY) {
                         struct stat now;
-                        if (::fstat(newFd, &now) == 0) ::fchmod(newFd, now.st_mode & ~0222);
+                        if (w32p::sys::fstat(newFd, &now) == 0)
+                            ::fchmod(newFd, now.st_mode & ~0222);
                     }
                     placeShareMarks(newFd, access, shareMode);
                 },
@@ -328,7 +330,7 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
         }
 
         struct stat opened;
-        if (::fstat(fd.get(), &opened) != 0) return fail(errorFromErrno(errno));
+        if (w32p::sys::fstat(fd.get(), &opened) != 0) return fail(errorFromErrno(errno));
         FileKey key{opened.st_dev, opened.st_ino};
         const bool directory = S_ISDIR(opened.st_mode);
         if (!lock.owns_lock()) lock.lock();
@@ -337,7 +339,7 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             if (!pathOnly && !claimShareMarks(fd.get(), access, shareMode))
                 return fail(ERROR_SHARING_VIOLATION);
         }
-        if (truncate && ::ftruncate(fd.get(), 0) != 0) return fail(errorFromErrno(errno));
+        if (truncate && w32p::sys::ftruncate(fd.get(), 0) != 0) return fail(errorFromErrno(errno));
         uint64_t shareId = access ? table.add(key, access, shareMode) : 0;
         lock.unlock();
         HANDLE handle = insertHandle(std::make_shared<OpenFile>(std::move(fd), access, directory,
@@ -386,7 +388,7 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
     while (done < nNumberOfBytesToWrite) {
         // One call for the whole buffer, so that an appended record is never
         // split by another writer's.
-        ssize_t n = ::write(file->fd(), bytes + done, nNumberOfBytesToWrite - done);
+        ssize_t n = w32p::sys::write(file->fd(), bytes + done, nNumberOfBytesToWrite - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
@@ -413,7 +415,7 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
     char* bytes = static_cast<char*>(lpBuffer);
     DWORD done = 0;
     while (done < nNumberOfBytesToRead) {
-        ssize_t n = ::read(file->fd(), bytes + done, nNumberOfBytesToRead - done);
+        ssize_t n = w32p::sys::read(file->fd(), bytes + done, nNumberOfBytesToRead - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
@@ -456,7 +458,7 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
                                 : static_cast<int64_t>(::lseek(file->fd(), 0, SEEK_CUR));
     } else if (dwMoveMethod == FILE_END) {
         struct stat st;
-        base = ::fstat(file->fd(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+        base = w32p::sys::fstat(file->fd(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
     }
     if (base < 0) {
         SetLastError(w32p::errorFromErrno(errno));
@@ -493,7 +495,7 @@ extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         return INVALID_FILE_SIZE;
     }
     struct stat st;
-    if (::fstat(file->fd(), &st) != 0) {
+    if (w32p::sys::fstat(file->fd(), &st) != 0) {
         SetLastError(w32p::errorFromErrno(errno));
         return INVALID_FILE_SIZE;
     }
@@ -514,7 +516,7 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTE
         return w32p::failBool(ERROR_INVALID_NAME);
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpPathName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
-    if (::mkdir(p.path.c_str(), 0777) == 0) return TRUE;
+    if (w32p::sys::mkdir(p.path.c_str(), 0777) == 0) return TRUE;
     int err = errno;
     if (err == EEXIST) return w32p::failBool(ERROR_ALREADY_EXISTS);
     if (err == ENOENT || err == ENOTDIR) return w32p::failBool(ERROR_PATH_NOT_FOUND);
@@ -532,10 +534,11 @@ extern "C" BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpPathName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
     struct stat st;
-    if (::lstat(p.path.c_str(), &st) != 0) return w32p::failBool(w32p::missingPathError(p.path));
+    if (w32p::sys::lstat(p.path.c_str(), &st) != 0)
+        return w32p::failBool(w32p::missingPathError(p.path));
     if (!S_ISDIR(st.st_mode))
         return w32p::failBool(p.trailingSeparator ? ERROR_INVALID_NAME : ERROR_DIRECTORY);
-    if (::rmdir(p.path.c_str()) == 0) return TRUE;
+    if (w32p::sys::rmdir(p.path.c_str()) == 0) return TRUE;
     int err = errno;
     if (err == ENOTEMPTY || err == EEXIST) return w32p::failBool(ERROR_DIR_NOT_EMPTY);
     return w32p::failBool(w32p::errorFromErrno(err));
@@ -552,7 +555,8 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpFileName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
     struct stat st;
-    if (::lstat(p.path.c_str(), &st) != 0) return w32p::failBool(w32p::missingPathError(p.path));
+    if (w32p::sys::lstat(p.path.c_str(), &st) != 0)
+        return w32p::failBool(w32p::missingPathError(p.path));
     if (S_ISDIR(st.st_mode)) return w32p::failBool(ERROR_ACCESS_DENIED);
     if (p.trailingSeparator) return w32p::failBool(ERROR_INVALID_NAME);
     if (!S_ISLNK(st.st_mode) && (w32p::attributesFromMode(st.st_mode) & FILE_ATTRIBUTE_READONLY))
@@ -567,7 +571,7 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     // A handle of another process that does not share deletion.
     if (S_ISREG(st.st_mode) && w32p::deletionRefused(p.path.c_str()))
         return w32p::failBool(ERROR_SHARING_VIOLATION);
-    if (::unlink(p.path.c_str()) == 0) return TRUE;
+    if (w32p::sys::unlink(p.path.c_str()) == 0) return TRUE;
     return w32p::failBool(w32p::errorFromErrno(errno));
 }
 
@@ -590,7 +594,7 @@ extern "C" DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
         return INVALID_FILE_ATTRIBUTES;
     }
     struct stat st;
-    if (::stat(p.path.c_str(), &st) != 0) {
+    if (w32p::sys::stat(p.path.c_str(), &st) != 0) {
         int err = errno;
         SetLastError(err == ENOENT || err == ENOTDIR ? w32p::missingPathError(p.path)
                                                      : w32p::errorFromErrno(err));

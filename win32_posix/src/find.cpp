@@ -29,6 +29,7 @@
 #include "handles.h"
 #include "internal.h"
 #include "wildcard.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
@@ -122,7 +123,7 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     if (isSeparator(pattern.back())) {
         PosixPath p = toPosixPath(pattern);
         struct stat st;
-        if (!p.ok || ::stat(p.path.c_str(), &st) != 0) return ERROR_PATH_NOT_FOUND;
+        if (!p.ok || w32p::sys::stat(p.path.c_str(), &st) != 0) return ERROR_PATH_NOT_FOUND;
         return ERROR_FILE_NOT_FOUND;
     }
     size_t split = pattern.find_last_of(u"\\/");
@@ -142,17 +143,27 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     PosixPath folder = toPosixPath(folderText.empty() ? wstring_view(u".") : folderText);
     if (!folder.ok) return ERROR_PATH_NOT_FOUND;
     struct stat st;
-    if (::stat(folder.path.c_str(), &st) != 0)
+    if (w32p::sys::stat(folder.path.c_str(), &st) != 0)
         return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     if (!S_ISDIR(st.st_mode)) return ERROR_INVALID_NAME;
     // A drive's root folder has no "." and ".." entries.
     bool root = folder.path == "/" ||
                 (isDriveAbsolute(folderText) && folder.path == driveFolder(folderText[0]));
 
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.path.c_str()), ::closedir);
+    auto closeFolder = [](DIR* d) { w32p::sys::closedir(d); };
+    std::unique_ptr<DIR, decltype(closeFolder)> dir(w32p::sys::opendir(folder.path.c_str()),
+                                                    closeFolder);
     if (!dir) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     std::string prefix = folder.path == "/" ? "/" : folder.path + "/";
-    while (dirent* e = ::readdir(dir.get())) {
+    // readdir tells an error from the end of the folder by errno alone. A
+    // folder that cannot be read to its end is an error, not a shorter list.
+    for (;;) {
+        errno = 0;
+        dirent* e = w32p::sys::readdir(dir.get());
+        if (!e) {
+            if (errno != 0) return errorFromErrno(errno);
+            break;
+        }
         wstring name = fromUtf8(e->d_name);
         if (root && isDotName(name)) continue;
         if (!wildcardMatch(namePattern, name)) continue;
@@ -175,7 +186,8 @@ using w32p::FolderSearch;
    component. Returns a search handle with the first entry, or
    INVALID_HANDLE_VALUE: ERROR_FILE_NOT_FOUND when nothing matches (or the
    pattern ends in a separator), ERROR_PATH_NOT_FOUND for a missing folder or
-   "", ERROR_INVALID_NAME for wildcards in the folder or a file as folder. */
+   "", ERROR_INVALID_NAME for wildcards in the folder or a file as folder, the
+   device's error when the folder cannot be read to its end. */
 extern "C" HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     DWORD error = ERROR_PATH_NOT_FOUND;
     std::vector<w32p::FoundEntry> found;

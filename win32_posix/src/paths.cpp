@@ -15,6 +15,7 @@
 
 #include "../include/win32_posix/paths.h"
 #include "internal.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
@@ -39,23 +40,23 @@ void readDrives() {
 
 bool exists(const std::string& path) {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return w32p::sys::lstat(path.c_str(), &st) == 0;
 }
 
 // Finds a directory entry of `dir` that equals `name` case-insensitively.
 bool findNoCase(const std::string& dir, const std::string& name, std::string& found) {
-    DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+    DIR* d = w32p::sys::opendir(dir.empty() ? "/" : dir.c_str());
     if (!d) return false;
     wstring wanted = fromUtf8(name);
     bool hit = false;
-    while (dirent* e = ::readdir(d)) {
+    while (dirent* e = w32p::sys::readdir(d)) {
         if (equalsNoCase(fromUtf8(e->d_name), wanted)) {
             found = e->d_name;
             hit = true;
             break;
         }
     }
-    ::closedir(d);
+    w32p::sys::closedir(d);
     return hit;
 }
 
@@ -71,7 +72,7 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 std::string resolveComponents(std::string base, const std::string& rest, PosixPath& result) {
     if (rest.empty()) return base;
     std::string whole = joinPath(base, rest);
-    if (::lstat(whole.c_str(), &result.status) == 0) {
+    if (w32p::sys::lstat(whole.c_str(), &result.status) == 0) {
         result.statusKnown = true;
         return whole;
     }

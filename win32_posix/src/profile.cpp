@@ -33,6 +33,7 @@
 #include "ini_text.h"
 #include "internal.h"
 #include "profile_cache.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ namespace ini = w32p::ini;
 
 bool isFolder(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return w32p::sys::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The Win32 code for a file that could not be opened: a missing file is 2,
@@ -75,9 +76,9 @@ DWORD profilePath(LPCWSTR fileName, w32p::PosixPath& posix) {
 // Opens a profile file for reading, with its status in `st`; a folder is
 // refused as Windows refuses it.
 DWORD openProfile(const std::string& path, UniqueFd& fd, struct stat& st) {
-    fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    fd.reset(w32p::sys::open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (!fd.valid()) return openError(errno, path);
-    if (::fstat(fd.get(), &st) != 0) return w32p::errorFromErrno(errno);
+    if (w32p::sys::fstat(fd.get(), &st) != 0) return w32p::errorFromErrno(errno);
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
 }
@@ -100,7 +101,7 @@ Loaded readProfile(const std::string& path) {
     loaded.error = openProfile(path, fd, before);
     std::string bytes;
     if (loaded.error == ERROR_SUCCESS) loaded.error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
-    if (loaded.error == ERROR_SUCCESS && ::fstat(fd.get(), &after) != 0)
+    if (loaded.error == ERROR_SUCCESS && w32p::sys::fstat(fd.get(), &after) != 0)
         loaded.error = w32p::errorFromErrno(errno);
     if (loaded.error != ERROR_SUCCESS) return loaded;
     auto doc = std::make_shared<ini::Document>(ini::parse(bytes));
@@ -122,7 +123,7 @@ Loaded loadProfile(LPCWSTR fileName) {
         // it saw a symbolic link, which a stat follows.
         struct stat st = posix.status;
         bool known = posix.statusKnown && !S_ISLNK(st.st_mode);
-        if (!known) known = ::stat(posix.path.c_str(), &st) == 0;
+        if (!known) known = w32p::sys::stat(posix.path.c_str(), &st) == 0;
         if (known && S_ISREG(st.st_mode))
             loaded.doc = ini::ProfileCache::instance().find(posix.path, ini::stampOf(st));
         if (!loaded.doc) loaded = readProfile(posix.path);
@@ -159,12 +160,12 @@ BOOL changeProfile(LPCWSTR fileName, bool createIfMissing, Edit edit) {
         struct stat st {};
         error = openProfile(path, fd, st);
         if (error == ERROR_SUCCESS) {
-            if (::flock(fd.get(), LOCK_EX) != 0) {
+            if (w32p::sys::flock(fd.get(), LOCK_EX) != 0) {
                 SetLastError(w32p::errorFromErrno(errno));
                 return FALSE;
             }
             struct stat now;
-            if (::fstat(fd.get(), &st) != 0 || ::stat(path.c_str(), &now) != 0 ||
+            if (w32p::sys::fstat(fd.get(), &st) != 0 || w32p::sys::stat(path.c_str(), &now) != 0 ||
                 now.st_ino != st.st_ino || now.st_dev != st.st_dev)
                 continue;  // replaced while waiting for the lock: start again
             error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));

@@ -46,6 +46,7 @@
 #include "reg_file.h"
 #include "registry_file.h"
 #include "saved_key.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 namespace {
@@ -651,11 +652,11 @@ LONG savedKeyPath(LPCWSTR file, std::string& path) {
 // file (ERROR_FILE_NOT_FOUND) or folder (ERROR_PATH_NOT_FOUND), a folder
 // (ERROR_ACCESS_DENIED) or a read that fails.
 LONG readWholeFile(const std::string& path, std::string& bytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(w32p::sys::open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
     if (!fd.valid())
         return errno == ENOENT || errno == ENOTDIR ? missingPathError(path) : errorFromErrno(errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    if (w32p::sys::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     int error = readAll(fd.get(), bytes);
     return error ? errorFromErrno(error) : ERROR_SUCCESS;
 }
@@ -1053,7 +1054,7 @@ extern "C" LSTATUS WINAPI RegSaveKeyW(HKEY hKey, LPCWSTR lpFile,
     LONG rc = savedKeyPath(lpFile, path);
     if (rc != ERROR_SUCCESS) return rc;
     struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) return ERROR_ALREADY_EXISTS;
+    if (w32p::sys::lstat(path.c_str(), &st) == 0) return ERROR_ALREADY_EXISTS;
     if (missingPathError(path) == ERROR_PATH_NOT_FOUND) return ERROR_PATH_NOT_FOUND;
     if (!privilegeEnabled(SE_BACKUP_NAME)) return ERROR_PRIVILEGE_NOT_HELD;
     return writeNewFile(path, savedkey::write(top));

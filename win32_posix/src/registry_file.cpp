@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "file_status.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 namespace regfile {
@@ -46,7 +47,7 @@ bool FileStamp::operator==(const FileStamp& o) const {
 FileRead readIfChanged(const std::string& path, const FileStamp& known) {
     FileRead result;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    if (w32p::sys::stat(path.c_str(), &st) != 0) {
         if (errno != ENOENT && errno != ENOTDIR) {
             result.status = FileRead::Failed;
             result.problem = std::string(": cannot read the registry file: ") + std::strerror(errno);
@@ -59,9 +60,9 @@ FileRead readIfChanged(const std::string& path, const FileStamp& known) {
     if (known.known && stampOf(st) == known) return result;
 
     // The stamp comes from the file actually read, which may be newer still.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(w32p::sys::open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
     int error = fd.valid() ? 0 : errno;
-    if (!error && ::fstat(fd.get(), &st) != 0) error = errno;
+    if (!error && w32p::sys::fstat(fd.get(), &st) != 0) error = errno;
     if (!error && S_ISDIR(st.st_mode)) error = EISDIR;
     std::string bytes;
     if (!error) error = readAll(fd.get(), bytes);
@@ -92,9 +93,9 @@ int FolderLock::lock(const std::string& path) {
     // The link may point elsewhere once the lock is held: lock again there.
     for (int attempt = 0; attempt < 10; ++attempt) {
         std::string folder = parentFolder(resolveLinks(path));
-        m_fd.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        m_fd.reset(w32p::sys::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         if (!m_fd.valid()) return errno;
-        while (::flock(m_fd.get(), LOCK_EX) != 0) {
+        while (w32p::sys::flock(m_fd.get(), LOCK_EX) != 0) {
             if (errno != EINTR) {
                 int error = errno;
                 m_fd.reset();
@@ -111,13 +112,13 @@ int writeWhole(const std::string& path, const std::string& bytes, FileStamp& sta
     std::string target = resolveLinks(path);
     removeStaleTemporaries(target);
     struct stat existing;
-    bool exists = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    bool exists = w32p::sys::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     int error = replaceFile(target, exists ? &existing : nullptr, bytes);
     if (error) return error;
     // No other writer can replace it while the caller holds the lock.
-    UniqueFd fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(w32p::sys::open(target.c_str(), O_RDONLY | O_CLOEXEC, 0));
     struct stat st;
-    if (fd.valid() && ::fstat(fd.get(), &st) == 0) {
+    if (fd.valid() && w32p::sys::fstat(fd.get(), &st) == 0) {
         stamp = stampOf(st);
         held = std::move(fd);
     } else {

@@ -16,6 +16,7 @@
 #include <ctime>
 
 #include "file_status.h"
+#include "../include/win32_posix/syscalls.h"
 
 namespace w32p {
 
@@ -86,7 +87,7 @@ class CheckTurn {
 public:
     explicit CheckTurn(int fd) : m_fd(fd) {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (w32p::sys::flock(fd, LOCK_EX | LOCK_NB) == 0) {
                 m_held = true;
                 return;
             }
@@ -96,7 +97,7 @@ public:
         }
     }
     ~CheckTurn() {
-        if (m_held) ::flock(m_fd, LOCK_UN);
+        if (m_held) w32p::sys::flock(m_fd, LOCK_UN);
     }
     CheckTurn(const CheckTurn&) = delete;
     CheckTurn& operator=(const CheckTurn&) = delete;
@@ -129,10 +130,10 @@ void placeShareMarks(int fd, DWORD accessBits, DWORD shareMode) {
 }
 
 bool deletionRefused(const char* posixPath) {
-    int fd = ::open(posixPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = w32p::sys::open(posixPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0) return false;
     bool refused = heldByOthers(fd, kDeniesDelete);
-    ::close(fd);
+    w32p::sys::close(fd);
     return refused;
 }
 

@@ -53,7 +53,7 @@ public:
             // last unit, whose high half stays 0) and a terminator after them.
             DWORD units = size / sizeof(WCHAR) + size % sizeof(WCHAR) + 1;
             release();
-            m_text = new (std::nothrow) WCHAR[units]();
+            m_text = static_cast<WCHAR*>(zyn::allocateStorage(size_t(units) * sizeof(WCHAR)));
             if (!m_text) return true;
             DWORD got = (units - 1) * sizeof(WCHAR);
             rc = queryValue(name, &type, reinterpret_cast<BYTE*>(m_text), &got);

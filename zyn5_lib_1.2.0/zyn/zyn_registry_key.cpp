@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "zyn_log_exception.h"
 #include "zyn_log_warning.h"
 #include "zyn_registry_file.h"
+#include "zyn_text.h"
 #include "zyn_windowsprocess.h"
 
 static const WCHAR* const SOURCE = TEXT("zyn_registry_key.cpp");
@@ -52,11 +54,10 @@ bool enablePrivileges(std::initializer_list<const WCHAR*> privileges) {
 // Throws CZYNMemAllocException ("pValent") when it cannot be had.
 VALENTW* newValentArray(DWORD ulCount) {
     VALENTW* pValent = nullptr;
-    try {
-        if (!zyn::injectedAllocationFailure()) pValent = new VALENTW[ulCount]();
-    } catch (const std::bad_alloc&) {
+    if (ulCount > std::numeric_limits<size_t>::max() / sizeof(VALENTW))
         throw CZYNMemAllocException(kValentName, SOURCE, 752);
-    }
+    if (!zyn::injectedAllocationFailure())
+        pValent = static_cast<VALENTW*>(zyn::allocateStorage(size_t(ulCount) * sizeof(VALENTW)));
     if (!pValent) throw CZYNMemAllocException(kValentName, SOURCE, 743);
     return pValent;
 }
@@ -65,7 +66,7 @@ VALENTW* newValentArray(DWORD ulCount) {
 WCHAR* newNameCopy(const CZYNWCharString& name) {
     const ULONG ulUnits = name.getLength() + 1;
     if (zyn::injectedAllocationFailure()) return nullptr;
-    WCHAR* pCopy = new (std::nothrow) WCHAR[ulUnits]();
+    WCHAR* pCopy = static_cast<WCHAR*>(zyn::allocateStorage(size_t(ulUnits) * sizeof(WCHAR)));
     if (pCopy) std::memcpy(pCopy, name.getText(), (ulUnits - 1) * sizeof(WCHAR));
     return pCopy;
 }
@@ -78,9 +79,9 @@ void freeValentArray(VALENTW* pValent, DWORD ulCount) noexcept {
             WCHAR* pName = pValent[i].ve_valuename;
             if (!pName) continue;
             zyn::wipeBytes(pName, (std::char_traits<WCHAR>::length(pName) + 1) * sizeof(WCHAR));
-            delete[] pName;
+            zyn::freeStorage(pName);
         }
-        delete[] pValent;
+        zyn::freeStorage(pValent);
     } catch (...) {
         CZYNMemFreeWarning(kValentName, SOURCE, 854);
     }

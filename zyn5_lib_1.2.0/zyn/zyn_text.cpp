@@ -13,7 +13,7 @@ DWORD textLength(const WCHAR* text) {
 WCHAR* duplicateText(const WCHAR* text) {
     if (!text) return nullptr;
     DWORD n = textLength(text);
-    WCHAR* copy = new (std::nothrow) WCHAR[n + 1];
+    WCHAR* copy = static_cast<WCHAR*>(allocateStorage((size_t(n) + 1) * sizeof(WCHAR)));
     if (!copy) return nullptr;
     std::char_traits<WCHAR>::copy(copy, text, n + 1);
     return copy;
@@ -23,7 +23,7 @@ void freeText(WCHAR*& text) {
     if (!text) return;
     volatile WCHAR* p = text;
     for (DWORD i = 0; p[i] != 0; ++i) p[i] = 0;
-    delete[] text;
+    freeStorage(text);
     text = nullptr;
 }
 

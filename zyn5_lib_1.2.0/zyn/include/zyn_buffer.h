@@ -25,6 +25,7 @@
 
 #include "zyn_failure.h"
 #include "zyn_log_exception.h"
+#include "zyn_text.h"
 
 namespace zyn {
 
@@ -274,9 +275,8 @@ protected:
     static T* newStorage(ULONG ulCount) {
         T* pStorage = nullptr;
         if (ulCount <= std::numeric_limits<size_t>::max() / sizeof(T) && !zyn::injectedAllocationFailure())
-            pStorage = new (std::nothrow) T[ulCount];
+            pStorage = static_cast<T*>(zyn::allocateStorage(size_t(ulCount) * sizeof(T)));
         if (!pStorage) throw CZYNMemAllocException(TEXT("m_pBuffer"), zyn::kBufferSource, __LINE__);
-        std::memset(static_cast<void*>(pStorage), 0, ulCount * sizeof(T));
         return pStorage;
     }
 
@@ -285,7 +285,7 @@ protected:
     void adopt(T* pStorage, ULONG ulCount) noexcept {
         if (m_pBuffer) {
             zyn::wipeBytes(m_pBuffer, m_ulCount * sizeof(T));
-            delete[] m_pBuffer;
+            zyn::freeStorage(m_pBuffer);
         }
         m_pBuffer = pStorage;
         m_ulCount = pStorage ? ulCount : 0;

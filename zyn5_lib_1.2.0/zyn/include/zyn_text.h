@@ -9,16 +9,25 @@
 
 namespace zyn {
 
+// The library's raw storage (buffers, texts, value arrays): zeroed bytes from
+// the process heap, or null when memory runs out. Freed with freeStorage.
+inline void* allocateStorage(size_t bytes) {
+    return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
+}
+inline void freeStorage(void* storage) {
+    if (storage) HeapFree(GetProcessHeap(), 0, storage);
+}
+
 // Number of code units before the terminator; 0 for null.
 DWORD textLength(const WCHAR* text);
 
 // True for null and for "".
 inline bool isEmptyText(const WCHAR* text) { return text == nullptr || text[0] == 0; }
 
-// A fresh heap copy (new[]) of the text; null for null or when memory runs out.
+// A fresh heap copy (allocateStorage) of the text; null for null or when memory runs out.
 WCHAR* duplicateText(const WCHAR* text);
 
-// Overwrites the text with zeros, frees it (delete[]) and nulls the pointer.
+// Overwrites the text with zeros, frees it (freeStorage) and nulls the pointer.
 void freeText(WCHAR*& text);
 
 // True when `needle` occurs in `haystack` (plain code units, case-sensitive).
