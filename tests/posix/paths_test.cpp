@@ -31,6 +31,9 @@ TEST(PathRules, NormaliseComponentsResolvesDotsNeverAboveTheRoot) {
         {"a/b/..", "a", "a final dot-dot"},
         {"", "", "nothing"},
         {"...", "...", "three dots are a name"},
+        {"/a/b", "a/b", "plain names: only the leading slash goes"},
+        {"a/.b/..c", "a/.b/..c", "names that begin with dots are plain names"},
+        {"a/b/.", "a/b", "a final dot after plain names"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);

@@ -255,8 +255,11 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
     // A few attempts, for the case that another process creates or removes
     // the file between the look and the open.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        struct stat st;
-        bool exists = ::stat(p.path.c_str(), &st) == 0;
+        // The first look is the translation's, unless it saw a symbolic
+        // link, which a stat follows; a later attempt looks again.
+        struct stat st = p.status;
+        bool exists = attempt == 0 && p.statusKnown && !S_ISLNK(st.st_mode);
+        if (!exists) exists = ::stat(p.path.c_str(), &st) == 0;
         if (!exists && errno != ENOENT && errno != ENOTDIR) return fail(errorFromErrno(errno));
         Fd fd;
         bool created = false;
@@ -514,6 +517,8 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTE
         return w32p::failBool(ERROR_INVALID_NAME);
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpPathName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
+    // The translation's look found the name taken: mkdir would say the same.
+    if (p.statusKnown) return w32p::failBool(ERROR_ALREADY_EXISTS);
     if (::mkdir(p.path.c_str(), 0777) == 0) return TRUE;
     int err = errno;
     if (err == EEXIST) return w32p::failBool(ERROR_ALREADY_EXISTS);

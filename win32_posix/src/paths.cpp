@@ -91,6 +91,22 @@ std::string resolveComponents(std::string base, const std::string& rest, PosixPa
     return base;
 }
 
+// True when every component of `path` (after one leading slash) is a plain
+// name: nothing empty, "." or "..", so that normalising only drops that slash.
+bool plainComponents(const std::string& path) {
+    size_t start = !path.empty() && path[0] == '/' ? 1 : 0;
+    if (start == path.size()) return false;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        size_t length = end - start;
+        if (length == 0 || (length <= 2 && path.compare(start, length, "..", length) == 0))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 void resetPathConfiguration() {
@@ -111,6 +127,7 @@ bool isDriveAbsolute(wstring_view p) {
 }
 
 std::string normaliseComponents(const std::string& slashPath) {
+    if (plainComponents(slashPath)) return slashPath.substr(slashPath[0] == '/' ? 1 : 0);
     std::vector<std::string> parts;
     size_t pos = 0;
     while (pos <= slashPath.size()) {
@@ -135,6 +152,7 @@ std::string normaliseComponents(const std::string& slashPath) {
 
 std::string trimFinalComponent(const std::string& slashPath) {
     if (slashPath.empty() || slashPath.back() == '/') return slashPath;
+    if (slashPath.back() != '.' && slashPath.back() != ' ') return slashPath;  // nothing to drop
     size_t start = slashPath.find_last_of('/');
     start = start == std::string::npos ? 0 : start + 1;
     std::string last = slashPath.substr(start);

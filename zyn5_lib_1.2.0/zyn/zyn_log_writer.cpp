@@ -255,10 +255,11 @@ bool CZYNTextLogWriter::appendLine(CZYNLogDetail& detail, bool checkFolder, bool
     // 3. Only the last level of the folder is created; failure is ignored.
     CreateDirectoryW(folder, nullptr);
 
-    // 4. and 5. Open (or create with its mark) and go to the end.
+    // 4. and 5. Open (or create with its mark). The handle may only append
+    // (FILE_APPEND_DATA without FILE_WRITE_DATA), so every write lands at
+    // the end of the file: there is no file pointer to move there first.
     HANDLE file = openForAppend(path);
     if (file == INVALID_HANDLE_VALUE) return false;
-    SetFilePointer(file, 0, nullptr, FILE_END);
 
     // 6. and 7. Build the line and write it in one piece.
     SYSTEMTIME now;
