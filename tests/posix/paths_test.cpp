@@ -141,6 +141,29 @@ TEST_F(PathTranslation, ExactNameWinsOverOtherCase) {
     EXPECT_EQ(root() + "/Dir/File.TXT", w32p::toPosixPath(u"Q:\\Dir\\File.TXT").path);
 }
 
+// The same path translated again follows the file system and the drive
+// folders as they are at each call.
+TEST_F(PathTranslation, RepeatedPathSeesChangesBetweenCalls) {
+    const char16_t* name = u"Q:\\Dir\\file.txt";
+    auto translate = [&] { return w32p::toPosixPath(name); };
+    w32p::PosixPath p = translate();
+    EXPECT_EQ(root() + "/Dir/File.TXT", p.path);  // found in another case
+    EXPECT_FALSE(p.statusKnown);
+
+    std::ofstream(m_root / "Dir" / "file.txt") << "y";
+    p = translate();
+    EXPECT_EQ(root() + "/Dir/file.txt", p.path);  // now there as written
+    EXPECT_TRUE(p.statusKnown);
+    EXPECT_EQ(1, p.status.st_size);
+
+    fs::remove(m_root / "Dir" / "file.txt");
+    EXPECT_EQ(root() + "/Dir/File.TXT", translate().path);
+
+    fs::create_directories(m_root / "Other" / "Dir");
+    EnvGuard moved("WIN32_POSIX_DRIVE_Q", (m_root / "Other").c_str());
+    EXPECT_EQ(root() + "/Other/Dir/file.txt", translate().path);  // the drive's new folder
+}
+
 TEST_F(PathTranslation, UnusablePathsAreRefused) {
     EnvGuard noR("WIN32_POSIX_DRIVE_R", nullptr);
     struct Row {

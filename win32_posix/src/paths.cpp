@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -23,6 +24,8 @@ namespace {
 std::mutex g_driveMutex;
 bool g_drivesRead = false;
 std::string g_drives[26];
+// Counts the times the drive folders were set aside to be read again.
+std::atomic<unsigned> g_driveGeneration{0};
 
 void readDrives() {
     if (g_drivesRead) return;
@@ -112,6 +115,7 @@ bool plainComponents(const std::string& path) {
 void resetPathConfiguration() {
     std::lock_guard<std::mutex> lock(g_driveMutex);
     g_drivesRead = false;
+    ++g_driveGeneration;
 }
 
 std::string driveFolder(WCHAR letter) {
@@ -162,32 +166,80 @@ std::string trimFinalComponent(const std::string& slashPath) {
     return slashPath.substr(0, end + 1);
 }
 
-PosixPath toPosixPath(wstring_view windowsPath) {
-    PosixPath result;
-    if (windowsPath.empty()) return result;
+namespace {
+
+// The text work of translating a path: the folder it starts from and the
+// normalised components below it, to be looked up on the file system. For an
+// absolute path it depends on nothing but the path and the drive folders.
+struct Lexical {
+    bool ok = false;
+    bool trailingSeparator = false;
+    bool absolute = true;  // false: relative to the current folder
+    std::string base;
+    std::string rest;
+};
+
+Lexical lexicalOf(wstring_view windowsPath) {
+    Lexical out;
     std::string text = toUtf8(windowsPath);
     for (char& c : text)
         if (c == '\\') c = '/';
-    result.trailingSeparator = text.back() == '/';
+    out.trailingSeparator = text.back() == '/';
     // Windows drops trailing dots and blanks from the last component.
     text = trimFinalComponent(text);
-    if (text.empty()) return result;
-
+    if (text.empty()) return out;
     if (isDriveAbsolute(windowsPath)) {
-        if (text.size() > 2 && text[2] != '/') return result;  // "C:name": drive-relative, unsupported
-        std::string folder = driveFolder(windowsPath[0]);
-        if (folder.empty()) return result;
-        std::string rest = normaliseComponents(text.substr(2));
-        result.path = resolveComponents(folder, rest, result);
+        if (text.size() > 2 && text[2] != '/') return out;  // "C:name": drive-relative, unsupported
+        out.base = driveFolder(windowsPath[0]);
+        if (out.base.empty()) return out;
+        out.rest = normaliseComponents(text.substr(2));
     } else if (text[0] == '/') {
-        if (text.size() > 1 && text[1] == '/') return result;  // UNC names are not reachable
-        result.path = resolveComponents("/", normaliseComponents(text), result);
+        if (text.size() > 1 && text[1] == '/') return out;  // UNC names are not reachable
+        out.base = "/";
+        out.rest = normaliseComponents(text);
     } else {
+        out.absolute = false;
         char cwd[4096];
-        if (!::getcwd(cwd, sizeof cwd)) return result;
-        std::string joined = joinPath(cwd, text);
-        result.path = resolveComponents("/", normaliseComponents(joined), result);
+        if (!::getcwd(cwd, sizeof cwd)) return out;
+        out.base = "/";
+        out.rest = normaliseComponents(joinPath(cwd, text));
     }
+    out.ok = true;
+    return out;
+}
+
+}  // namespace
+
+PosixPath toPosixPath(wstring_view windowsPath) {
+    PosixPath result;
+    if (windowsPath.empty()) return result;
+    // A thread translates the same path many times in a row (every profile
+    // call names its file): the text work of the last absolute path is kept,
+    // and only the look at the file system is made again.
+    struct LastPath {
+        bool kept = false;
+        unsigned generation = 0;
+        wstring windows;
+        Lexical lexical;
+    };
+    thread_local LastPath last;
+    const unsigned generation = g_driveGeneration.load(std::memory_order_relaxed);
+    Lexical fresh;
+    const Lexical* lexical = &last.lexical;
+    if (!last.kept || last.generation != generation || last.windows != windowsPath) {
+        fresh = lexicalOf(windowsPath);
+        lexical = &fresh;
+        if (fresh.absolute) {
+            last.kept = true;
+            last.generation = generation;
+            last.windows.assign(windowsPath);
+            last.lexical = std::move(fresh);
+            lexical = &last.lexical;
+        }
+    }
+    result.trailingSeparator = lexical->trailingSeparator;
+    if (!lexical->ok) return result;
+    result.path = resolveComponents(lexical->base, lexical->rest, result);
     result.ok = true;
     return result;
 }

@@ -65,9 +65,10 @@ DWORD profilePath(LPCWSTR fileName, w32p::PosixPath& posix) {
         if (n == 0 || n > MAX_PATH) return ERROR_PATH_NOT_FOUND;
         name.assign(windows, n);
         if (name.back() != u'\\') name.push_back(u'\\');
+        name.append(given);
+        given = name;
     }
-    name.append(given);
-    posix = w32p::toPosixPath(name);
+    posix = w32p::toPosixPath(given);
     if (!posix.ok) return ERROR_PATH_NOT_FOUND;
     return ERROR_SUCCESS;
 }
