@@ -21,13 +21,21 @@ namespace w32p {
 
 namespace {
 
-// The bytes, counted from kMarkBase: what a handle has, then (three further
-// on) what it does not share; so the mark that refuses a mark is three away.
+// The bytes, counted from kMarkBase: what a handle has and what it does not
+// share, in an order that puts the usual handles' marks, and the marks that
+// refuse them, side by side, so that a few lock calls over runs of adjacent
+// bytes serve them (a handle that writes and shares only reading places one
+// run and looks at one).
 constexpr off_t kMarkBase = 0x7FFFFFFFFFFFFF00;
-enum Mark : int { kHasRead, kHasWrite, kHasDelete, kDeniesRead, kDeniesWrite, kDeniesDelete };
+enum Mark : int { kHasRead, kDeniesRead, kHasDelete, kHasWrite, kDeniesWrite, kDeniesDelete };
 constexpr int kMarkCount = 6;
 
-Mark opposite(int mark) { return static_cast<Mark>((mark + 3) % kMarkCount); }
+// The mark that refuses a mark: having an access against not sharing it.
+Mark opposite(int mark) {
+    static const Mark kOpposite[kMarkCount] = {kDeniesRead, kHasRead,  kDeniesDelete,
+                                               kDeniesWrite, kHasWrite, kHasDelete};
+    return kOpposite[mark];
+}
 
 // The marks a handle holds, one bit per Mark.
 unsigned marksOf(DWORD access, DWORD share) {
