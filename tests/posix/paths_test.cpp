@@ -3,6 +3,7 @@
 // translation with drive folders and case-insensitive lookup.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <win32_posix/paths.h>
 #include <win32_posix/testing.h>
 
@@ -162,6 +163,28 @@ TEST_F(PathTranslation, RepeatedPathSeesChangesBetweenCalls) {
     fs::create_directories(m_root / "Other" / "Dir");
     EnvGuard moved("WIN32_POSIX_DRIVE_Q", (m_root / "Other").c_str());
     EXPECT_EQ(root() + "/Other/Dir/file.txt", translate().path);  // the drive's new folder
+}
+
+// The program's path is reported under the drive whose folder holds it, as
+// the drive folders are at each call.
+TEST_F(PathTranslation, ProgramPathFollowsTheDriveFolders) {
+    auto programPath = [] {
+        WCHAR buffer[600];
+        DWORD length = GetModuleFileNameW(nullptr, buffer, 600);
+        return w32p::toUtf8(w32p::wstring(buffer, length));
+    };
+    fs::path program = fs::read_symlink("/proc/self/exe");
+    std::string folder = program.parent_path().string();
+    std::string name = program.filename().string();
+    EnvGuard c("WIN32_POSIX_DRIVE_C", "/");
+    std::string onC = programPath();
+    EXPECT_EQ("C:", onC.substr(0, 2));
+    EXPECT_EQ("\\" + name, onC.substr(onC.size() - name.size() - 1));
+    {
+        EnvGuard p("WIN32_POSIX_DRIVE_P", folder.c_str());
+        EXPECT_EQ("P:\\" + name, programPath());
+    }
+    EXPECT_EQ(onC, programPath());
 }
 
 TEST_F(PathTranslation, UnusablePathsAreRefused) {

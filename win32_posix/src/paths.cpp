@@ -118,6 +118,8 @@ void resetPathConfiguration() {
     ++g_driveGeneration;
 }
 
+unsigned driveGeneration() { return g_driveGeneration.load(std::memory_order_relaxed); }
+
 std::string driveFolder(WCHAR letter) {
     WCHAR up = upcase(letter);
     if (up < u'A' || up > u'Z') return std::string();
@@ -223,7 +225,7 @@ PosixPath toPosixPath(wstring_view windowsPath) {
         Lexical lexical;
     };
     thread_local LastPath last;
-    const unsigned generation = g_driveGeneration.load(std::memory_order_relaxed);
+    const unsigned generation = driveGeneration();
     Lexical fresh;
     const Lexical* lexical = &last.lexical;
     if (!last.kept || last.generation != generation || last.windows != windowsPath) {
