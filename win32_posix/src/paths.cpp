@@ -212,12 +212,13 @@ Lexical lexicalOf(wstring_view windowsPath) {
 
 }  // namespace
 
-PosixPath toPosixPath(wstring_view windowsPath) {
-    PosixPath result;
-    if (windowsPath.empty()) return result;
-    // A thread translates the same path many times in a row (every profile
-    // call names its file): the text work of the last absolute path is kept,
-    // and only the look at the file system is made again.
+namespace {
+
+// The text work of `windowsPath`. A thread translates the same path many
+// times in a row (every profile call names its file): the work of the last
+// absolute path is kept, and only the look at the file system is made again.
+// `fresh` holds the answer when it is not the kept one.
+const Lexical& lexicalKept(wstring_view windowsPath, Lexical& fresh) {
     struct LastPath {
         bool kept = false;
         unsigned generation = 0;
@@ -226,24 +227,39 @@ PosixPath toPosixPath(wstring_view windowsPath) {
     };
     thread_local LastPath last;
     const unsigned generation = driveGeneration();
+    if (last.kept && last.generation == generation && last.windows == windowsPath)
+        return last.lexical;
+    fresh = lexicalOf(windowsPath);
+    if (!fresh.absolute) return fresh;
+    last.kept = true;
+    last.generation = generation;
+    last.windows.assign(windowsPath);
+    last.lexical = std::move(fresh);
+    return last.lexical;
+}
+
+}  // namespace
+
+PosixPath toPosixPath(wstring_view windowsPath) {
+    PosixPath result;
+    if (windowsPath.empty()) return result;
     Lexical fresh;
-    const Lexical* lexical = &last.lexical;
-    if (!last.kept || last.generation != generation || last.windows != windowsPath) {
-        fresh = lexicalOf(windowsPath);
-        lexical = &fresh;
-        if (fresh.absolute) {
-            last.kept = true;
-            last.generation = generation;
-            last.windows.assign(windowsPath);
-            last.lexical = std::move(fresh);
-            lexical = &last.lexical;
-        }
-    }
-    result.trailingSeparator = lexical->trailingSeparator;
-    if (!lexical->ok) return result;
-    result.path = resolveComponents(lexical->base, lexical->rest, result);
+    const Lexical& lexical = lexicalKept(windowsPath, fresh);
+    result.trailingSeparator = lexical.trailingSeparator;
+    if (!lexical.ok) return result;
+    result.path = resolveComponents(lexical.base, lexical.rest, result);
     result.ok = true;
     return result;
+}
+
+bool literalPosixPath(wstring_view windowsPath, std::string& path) {
+    if (windowsPath.empty()) return false;
+    Lexical fresh;
+    const Lexical& lexical = lexicalKept(windowsPath, fresh);
+    if (!lexical.ok || !lexical.absolute || lexical.trailingSeparator || lexical.rest.empty())
+        return false;
+    path = joinPath(lexical.base, lexical.rest);
+    return true;
 }
 
 wstring toWindowsPath(const std::string& posixPath) {
