@@ -3,6 +3,7 @@
 // translation with drive folders and case-insensitive lookup.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <win32_posix/paths.h>
 #include <win32_posix/testing.h>
 
@@ -31,6 +32,9 @@ TEST(PathRules, NormaliseComponentsResolvesDotsNeverAboveTheRoot) {
         {"a/b/..", "a", "a final dot-dot"},
         {"", "", "nothing"},
         {"...", "...", "three dots are a name"},
+        {"/a/b", "a/b", "plain names: only the leading slash goes"},
+        {"a/.b/..c", "a/.b/..c", "names that begin with dots are plain names"},
+        {"a/b/.", "a/b", "a final dot after plain names"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
@@ -136,6 +140,51 @@ TEST_F(PathTranslation, ExactNameWinsOverOtherCase) {
     std::ofstream(m_root / "Dir" / "file.txt") << "y";  // beside File.TXT
     EXPECT_EQ(root() + "/Dir/file.txt", w32p::toPosixPath(u"Q:\\Dir\\file.txt").path);
     EXPECT_EQ(root() + "/Dir/File.TXT", w32p::toPosixPath(u"Q:\\Dir\\File.TXT").path);
+}
+
+// The same path translated again follows the file system and the drive
+// folders as they are at each call.
+TEST_F(PathTranslation, RepeatedPathSeesChangesBetweenCalls) {
+    const char16_t* name = u"Q:\\Dir\\file.txt";
+    auto translate = [&] { return w32p::toPosixPath(name); };
+    w32p::PosixPath p = translate();
+    EXPECT_EQ(root() + "/Dir/File.TXT", p.path);  // found in another case
+    EXPECT_FALSE(p.statusKnown);
+
+    std::ofstream(m_root / "Dir" / "file.txt") << "y";
+    p = translate();
+    EXPECT_EQ(root() + "/Dir/file.txt", p.path);  // now there as written
+    EXPECT_TRUE(p.statusKnown);
+    EXPECT_EQ(1, p.status.st_size);
+
+    fs::remove(m_root / "Dir" / "file.txt");
+    EXPECT_EQ(root() + "/Dir/File.TXT", translate().path);
+
+    fs::create_directories(m_root / "Other" / "Dir");
+    EnvGuard moved("WIN32_POSIX_DRIVE_Q", (m_root / "Other").c_str());
+    EXPECT_EQ(root() + "/Other/Dir/file.txt", translate().path);  // the drive's new folder
+}
+
+// The program's path is reported under the drive whose folder holds it, as
+// the drive folders are at each call.
+TEST_F(PathTranslation, ProgramPathFollowsTheDriveFolders) {
+    auto programPath = [] {
+        WCHAR buffer[600];
+        DWORD length = GetModuleFileNameW(nullptr, buffer, 600);
+        return w32p::toUtf8(w32p::wstring(buffer, length));
+    };
+    fs::path program = fs::read_symlink("/proc/self/exe");
+    std::string folder = program.parent_path().string();
+    std::string name = program.filename().string();
+    EnvGuard c("WIN32_POSIX_DRIVE_C", "/");
+    std::string onC = programPath();
+    EXPECT_EQ("C:", onC.substr(0, 2));
+    EXPECT_EQ("\\" + name, onC.substr(onC.size() - name.size() - 1));
+    {
+        EnvGuard p("WIN32_POSIX_DRIVE_P", folder.c_str());
+        EXPECT_EQ("P:\\" + name, programPath());
+    }
+    EXPECT_EQ(onC, programPath());
 }
 
 TEST_F(PathTranslation, UnusablePathsAreRefused) {

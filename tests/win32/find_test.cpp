@@ -4,6 +4,7 @@
 #include "hbc_test.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -89,6 +90,8 @@ TEST_F(FindTest, PatternsFindNamesAsWindowsMatchesThem) {
         {"a.*", "a A.TXT", nullptr, "a dot before a star may match nothing"},
         {"noext.", "noext", nullptr, "a trailing dot on a plain name"},
         {"A.txt", "A.TXT", nullptr, "a plain name, returned as stored"},
+        {"b.txt", "b.txt", nullptr, "a plain name as stored"},
+        {"sub\\..\\c.ini", "c.ini", nullptr, "a plain name after a dot-dot"},
         {"sub", "sub", nullptr, "a folder's own name"},
         {"*.ini ", "c.ini", nullptr, "trailing blanks are dropped"},
         {"*.zzz", "error 2", nullptr, "nothing matches"},
@@ -166,6 +169,15 @@ TEST_F(FindTest, EntriesCarryAttributesSizesAndTimes) {
     EXPECT_EQ("big.dat", U8(data.cFileName));
     EXPECT_TRUE(FindClose(h));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
+
+    // The name as stored finds the same entry as the name in another case.
+    WIN32_FIND_DATAW exact;
+    std::memset(&exact, 0xEE, sizeof exact);
+    h = FindFirstFileW(winPath("big.dat").c_str(), &exact);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(0, std::memcmp(&data, &exact, offsetof(WIN32_FIND_DATAW, dwReserved0)));
+    EXPECT_EQ("big.dat", U8(exact.cFileName));
+    EXPECT_TRUE(FindClose(h));
 
     h = FindFirstFileW(winPath("sub").c_str(), &data);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);

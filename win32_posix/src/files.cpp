@@ -248,16 +248,41 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
     if (!isDisposition(disposition)) return fail(ERROR_INVALID_PARAMETER);
     wstring_view windowsName = view(name);
     if (hasInvalidNameCharacter(windowsName)) return fail(ERROR_INVALID_NAME);
-    PosixPath p = toPosixPath(windowsName);
-    if (!p.ok) return fail(ERROR_PATH_NOT_FOUND);
     const DWORD access = accessBitsFromMask(desiredAccess);
     SharingTable& table = sharing();
+
+    // An existing file named exactly as written and opened for data access
+    // without being emptied: the open itself is the look. Anything else (a
+    // name in another case, a folder, a read-only file asked to be written,
+    // a failed open) goes the long way below.
+    PosixPath p;
+    Fd early;
+    struct stat earlyStatus;
+    if (access && (disposition == OPEN_EXISTING || disposition == OPEN_ALWAYS) &&
+        literalPosixPath(windowsName, p.path)) {
+        early = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, false, true), 0));
+        const bool writes = access & (kAccessWrite | kAccessAppend);
+        if (!early.valid() || w32p::sys::fstat(early.get(), &earlyStatus) != 0 ||
+            !S_ISREG(earlyStatus.st_mode) ||
+            (writes && (attributesFromMode(earlyStatus.st_mode) & FILE_ATTRIBUTE_READONLY)))
+            early.reset();
+    }
+    if (early.valid()) {
+        p.ok = true;
+    } else {
+        p = toPosixPath(windowsName);
+        if (!p.ok) return fail(ERROR_PATH_NOT_FOUND);
+    }
 
     // A few attempts, for the case that another process creates or removes
     // the file between the look and the open.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        struct stat st;
-        bool exists = w32p::sys::stat(p.path.c_str(), &st) == 0;
+        // The first look is the early open's, or the translation's unless it
+        // saw a symbolic link, which a stat follows; a later attempt looks again.
+        const bool opened = early.valid();
+        struct stat st = opened ? earlyStatus : p.status;
+        bool exists = opened || (attempt == 0 && p.statusKnown && !S_ISLNK(st.st_mode));
+        if (!exists) exists = w32p::sys::stat(p.path.c_str(), &st) == 0;
         if (!exists && errno != ENOENT && errno != ENOTDIR) return fail(errorFromErrno(errno));
         Fd fd;
         bool created = false;
@@ -291,7 +316,10 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             bool readOnly = attributesFromMode(st.st_mode) & FILE_ATTRIBUTE_READONLY;
             if (readOnly && ((access & (kAccessWrite | kAccessAppend)) || truncate))
                 return fail(ERROR_ACCESS_DENIED);
-            fd = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, truncate, true), 0));
+            if (opened)
+                fd = std::move(early);
+            else
+                fd = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, truncate, true), 0));
             if (!fd.valid() && errno == EACCES)
                 fd = Fd(w32p::sys::open(p.path.c_str(), openFlags(access, truncate, false), 0));
             if (!fd.valid() && errno == EACCES && !access && !truncate) {
@@ -329,10 +357,10 @@ HANDLE openFile(const WCHAR* name, DWORD desiredAccess, DWORD shareMode, DWORD d
             created = true;
         }
 
-        struct stat opened;
-        if (w32p::sys::fstat(fd.get(), &opened) != 0) return fail(errorFromErrno(errno));
-        FileKey key{opened.st_dev, opened.st_ino};
-        const bool directory = S_ISDIR(opened.st_mode);
+        struct stat status = st;
+        if (!opened && w32p::sys::fstat(fd.get(), &status) != 0) return fail(errorFromErrno(errno));
+        FileKey key{status.st_dev, status.st_ino};
+        const bool directory = S_ISDIR(status.st_mode);
         if (!lock.owns_lock()) lock.lock();
         if (!created) {
             if (!table.allows(key, access, shareMode)) return fail(ERROR_SHARING_VIOLATION);
@@ -516,6 +544,8 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTE
         return w32p::failBool(ERROR_INVALID_NAME);
     w32p::PosixPath p = w32p::toPosixPath(w32p::view(lpPathName));
     if (!p.ok) return w32p::failBool(ERROR_PATH_NOT_FOUND);
+    // The translation's look found the name taken: mkdir would say the same.
+    if (p.statusKnown) return w32p::failBool(ERROR_ALREADY_EXISTS);
     if (w32p::sys::mkdir(p.path.c_str(), 0777) == 0) return TRUE;
     int err = errno;
     if (err == EEXIST) return w32p::failBool(ERROR_ALREADY_EXISTS);

@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -116,6 +117,29 @@ DWORD findResolvedFolder(wstring_view pattern, std::vector<FoundEntry>& found) {
     return 0;
 }
 
+// The search of a name without wildcards that exists exactly as written, in a
+// folder the process may list: that entry alone, found without reading the
+// folder. False when the name does not qualify, so that the folder is read:
+// a name in another case, a name that ends in a dot (whose trailing dots the
+// path rules would drop, while the pattern rules keep them), or a folder that
+// cannot be listed (the search then fails as Windows' does). A POSIX folder
+// may also hold the same name in another case, which Windows cannot: only
+// the name as written is the entry then.
+bool findExactName(wstring_view pattern, const wstring& namePattern,
+                   std::vector<FoundEntry>& found) {
+    if (hasWildcard(namePattern) || namePattern.back() == u'.') return false;
+    PosixPath p = toPosixPath(pattern);
+    if (!p.ok || !p.statusKnown || p.trailingSeparator) return false;
+    size_t slash = p.path.find_last_of('/');
+    if (slash == std::string::npos) return false;
+    std::string folder = slash == 0 ? "/" : p.path.substr(0, slash);
+    if (::access(folder.c_str(), R_OK) != 0) return false;
+    FoundEntry entry;
+    if (!makeEntry(p.path, fromUtf8(p.path.substr(slash + 1)), entry)) return false;
+    found.push_back(std::move(entry));
+    return true;
+}
+
 // Reads the folder and keeps the entries that match, sorted. Returns 0, or
 // the error Windows gives.
 DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
@@ -139,6 +163,7 @@ DWORD findMatches(wstring_view pattern, std::vector<FoundEntry>& found) {
     while (!namePattern.empty() && namePattern.back() == u' ') namePattern.pop_back();
     if (namePattern.empty()) return ERROR_FILE_NOT_FOUND;
     if (isDotName(namePattern)) return findResolvedFolder(pattern, found);
+    if (findExactName(pattern, namePattern, found)) return 0;
 
     PosixPath folder = toPosixPath(folderText.empty() ? wstring_view(u".") : folderText);
     if (!folder.ok) return ERROR_PATH_NOT_FOUND;

@@ -194,6 +194,7 @@ Document parse(std::string_view bytes) {
                                                (static_cast<unsigned char>(body[i + 1]) << 8)));
         if (body.size() % 2) doc.trailer = std::string(body.substr(body.size() - 1));
         splitLines<wstring, WCHAR>(units, contents, endingLengths);
+        doc.lines.reserve(contents.size());
         for (size_t i = 0; i < contents.size(); ++i) {
             Line line;
             line.text = units.substr(contents[i].first, contents[i].second);
@@ -213,6 +214,7 @@ Document parse(std::string_view bytes) {
     }
     doc.encoding = isValidUtf8(body) ? Encoding::Utf8 : Encoding::Cp1252;
     splitLines<std::string_view, char>(body, contents, endingLengths);
+    doc.lines.reserve(contents.size());
     for (size_t i = 0; i < contents.size(); ++i) {
         Line line;
         std::string_view content = body.substr(contents[i].first, contents[i].second);

@@ -31,6 +31,9 @@ bool privilegeEnabled(const WCHAR* name);
 
 // Reset cached configuration: the drive folders, the reported version.
 void resetPathConfiguration();
+// Changes whenever the drive folders are set aside to be read again, so that
+// what was worked out from them can tell it is out of date (paths.cpp).
+unsigned driveGeneration();
 void resetVersionConfiguration();
 
 }  // namespace w32p

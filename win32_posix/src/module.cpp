@@ -58,6 +58,21 @@ std::string executablePath() {
     return path;
 }
 
+// The executable's path as a Windows path ("" when it cannot be read), worked
+// out again only when the drive folders change: every log record asks.
+wstring executableWindowsPath() {
+    thread_local unsigned generation = 0;
+    thread_local bool known = false;
+    thread_local wstring name;
+    if (!known || generation != driveGeneration()) {
+        generation = driveGeneration();
+        std::string path = executablePath();
+        name = path.empty() ? wstring() : toWindowsPath(path);
+        known = true;
+    }
+    return name;
+}
+
 std::string absolute(const std::string& path) {
     if (path.empty() || path[0] == '/') return path;
     char resolved[PATH_MAX];
@@ -130,12 +145,17 @@ bool isForeignFile(const std::string& path) {
    is cut to nSize - 1 characters and a NUL, nSize is returned and the error is
    ERROR_INSUFFICIENT_BUFFER. A handle that is no module: 0, ERROR_MOD_NOT_FOUND. */
 extern "C" DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
-    std::string path = hModule ? w32p::modulePath(hModule) : w32p::executablePath();
-    if (path.empty()) {
+    w32p::wstring name;
+    if (hModule) {
+        std::string path = w32p::modulePath(hModule);
+        if (!path.empty()) name = w32p::toWindowsPath(path);
+    } else {
+        name = w32p::executableWindowsPath();
+    }
+    if (name.empty()) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    w32p::wstring name = w32p::toWindowsPath(path);
     if (nSize == 0 || !lpFilename) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;

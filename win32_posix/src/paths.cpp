@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +25,8 @@ namespace {
 std::mutex g_driveMutex;
 bool g_drivesRead = false;
 std::string g_drives[26];
+// Counts the times the drive folders were set aside to be read again.
+std::atomic<unsigned> g_driveGeneration{0};
 
 void readDrives() {
     if (g_drivesRead) return;
@@ -92,12 +95,31 @@ std::string resolveComponents(std::string base, const std::string& rest, PosixPa
     return base;
 }
 
+// True when every component of `path` (after one leading slash) is a plain
+// name: nothing empty, "." or "..", so that normalising only drops that slash.
+bool plainComponents(const std::string& path) {
+    size_t start = !path.empty() && path[0] == '/' ? 1 : 0;
+    if (start == path.size()) return false;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        size_t length = end - start;
+        if (length == 0 || (length <= 2 && path.compare(start, length, "..", length) == 0))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 void resetPathConfiguration() {
     std::lock_guard<std::mutex> lock(g_driveMutex);
     g_drivesRead = false;
+    ++g_driveGeneration;
 }
+
+unsigned driveGeneration() { return g_driveGeneration.load(std::memory_order_relaxed); }
 
 std::string driveFolder(WCHAR letter) {
     WCHAR up = upcase(letter);
@@ -112,6 +134,7 @@ bool isDriveAbsolute(wstring_view p) {
 }
 
 std::string normaliseComponents(const std::string& slashPath) {
+    if (plainComponents(slashPath)) return slashPath.substr(slashPath[0] == '/' ? 1 : 0);
     std::vector<std::string> parts;
     size_t pos = 0;
     while (pos <= slashPath.size()) {
@@ -136,6 +159,7 @@ std::string normaliseComponents(const std::string& slashPath) {
 
 std::string trimFinalComponent(const std::string& slashPath) {
     if (slashPath.empty() || slashPath.back() == '/') return slashPath;
+    if (slashPath.back() != '.' && slashPath.back() != ' ') return slashPath;  // nothing to drop
     size_t start = slashPath.find_last_of('/');
     start = start == std::string::npos ? 0 : start + 1;
     std::string last = slashPath.substr(start);
@@ -145,34 +169,98 @@ std::string trimFinalComponent(const std::string& slashPath) {
     return slashPath.substr(0, end + 1);
 }
 
-PosixPath toPosixPath(wstring_view windowsPath) {
-    PosixPath result;
-    if (windowsPath.empty()) return result;
+namespace {
+
+// The text work of translating a path: the folder it starts from and the
+// normalised components below it, to be looked up on the file system. For an
+// absolute path it depends on nothing but the path and the drive folders.
+struct Lexical {
+    bool ok = false;
+    bool trailingSeparator = false;
+    bool absolute = true;  // false: relative to the current folder
+    std::string base;
+    std::string rest;
+};
+
+Lexical lexicalOf(wstring_view windowsPath) {
+    Lexical out;
     std::string text = toUtf8(windowsPath);
     for (char& c : text)
         if (c == '\\') c = '/';
-    result.trailingSeparator = text.back() == '/';
+    out.trailingSeparator = text.back() == '/';
     // Windows drops trailing dots and blanks from the last component.
     text = trimFinalComponent(text);
-    if (text.empty()) return result;
-
+    if (text.empty()) return out;
     if (isDriveAbsolute(windowsPath)) {
-        if (text.size() > 2 && text[2] != '/') return result;  // "C:name": drive-relative, unsupported
-        std::string folder = driveFolder(windowsPath[0]);
-        if (folder.empty()) return result;
-        std::string rest = normaliseComponents(text.substr(2));
-        result.path = resolveComponents(folder, rest, result);
+        if (text.size() > 2 && text[2] != '/') return out;  // "C:name": drive-relative, unsupported
+        out.base = driveFolder(windowsPath[0]);
+        if (out.base.empty()) return out;
+        out.rest = normaliseComponents(text.substr(2));
     } else if (text[0] == '/') {
-        if (text.size() > 1 && text[1] == '/') return result;  // UNC names are not reachable
-        result.path = resolveComponents("/", normaliseComponents(text), result);
+        if (text.size() > 1 && text[1] == '/') return out;  // UNC names are not reachable
+        out.base = "/";
+        out.rest = normaliseComponents(text);
     } else {
+        out.absolute = false;
         char cwd[4096];
-        if (!::getcwd(cwd, sizeof cwd)) return result;
-        std::string joined = joinPath(cwd, text);
-        result.path = resolveComponents("/", normaliseComponents(joined), result);
+        if (!::getcwd(cwd, sizeof cwd)) return out;
+        out.base = "/";
+        out.rest = normaliseComponents(joinPath(cwd, text));
     }
+    out.ok = true;
+    return out;
+}
+
+}  // namespace
+
+namespace {
+
+// The text work of `windowsPath`. A thread translates the same path many
+// times in a row (every profile call names its file): the work of the last
+// absolute path is kept, and only the look at the file system is made again.
+// `fresh` holds the answer when it is not the kept one.
+const Lexical& lexicalKept(wstring_view windowsPath, Lexical& fresh) {
+    struct LastPath {
+        bool kept = false;
+        unsigned generation = 0;
+        wstring windows;
+        Lexical lexical;
+    };
+    thread_local LastPath last;
+    const unsigned generation = driveGeneration();
+    if (last.kept && last.generation == generation && last.windows == windowsPath)
+        return last.lexical;
+    fresh = lexicalOf(windowsPath);
+    if (!fresh.absolute) return fresh;
+    last.kept = true;
+    last.generation = generation;
+    last.windows.assign(windowsPath);
+    last.lexical = std::move(fresh);
+    return last.lexical;
+}
+
+}  // namespace
+
+PosixPath toPosixPath(wstring_view windowsPath) {
+    PosixPath result;
+    if (windowsPath.empty()) return result;
+    Lexical fresh;
+    const Lexical& lexical = lexicalKept(windowsPath, fresh);
+    result.trailingSeparator = lexical.trailingSeparator;
+    if (!lexical.ok) return result;
+    result.path = resolveComponents(lexical.base, lexical.rest, result);
     result.ok = true;
     return result;
+}
+
+bool literalPosixPath(wstring_view windowsPath, std::string& path) {
+    if (windowsPath.empty()) return false;
+    Lexical fresh;
+    const Lexical& lexical = lexicalKept(windowsPath, fresh);
+    if (!lexical.ok || !lexical.absolute || lexical.trailingSeparator || lexical.rest.empty())
+        return false;
+    path = joinPath(lexical.base, lexical.rest);
+    return true;
 }
 
 wstring toWindowsPath(const std::string& posixPath) {

@@ -66,9 +66,10 @@ DWORD profilePath(LPCWSTR fileName, w32p::PosixPath& posix) {
         if (n == 0 || n > MAX_PATH) return ERROR_PATH_NOT_FOUND;
         name.assign(windows, n);
         if (name.back() != u'\\') name.push_back(u'\\');
+        name.append(given);
+        given = name;
     }
-    name.append(given);
-    posix = w32p::toPosixPath(name);
+    posix = w32p::toPosixPath(given);
     if (!posix.ok) return ERROR_PATH_NOT_FOUND;
     return ERROR_SUCCESS;
 }
@@ -92,17 +93,29 @@ struct Loaded {
 
 // Reads and parses the file. The parse is kept for later calls when the file
 // did not change while it was read and has settled (profile_cache.h).
-Loaded readProfile(const std::string& path) {
+// `seen`, when given, is the status of the path (a regular file) taken just
+// before: the file read is the one seen when its status after the read is
+// the same, so no second look is needed before reading.
+Loaded readProfile(const std::string& path, const struct stat* seen) {
     Loaded loaded;
     struct timespec start;
     ::clock_gettime(CLOCK_REALTIME, &start);
     UniqueFd fd;
     struct stat before, after;
-    loaded.error = openProfile(path, fd, before);
+    if (seen) {
+        before = *seen;
+        fd.reset(w32p::sys::open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
+        if (!fd.valid()) loaded.error = openError(errno, path);
+    } else {
+        loaded.error = openProfile(path, fd, before);
+    }
     std::string bytes;
     if (loaded.error == ERROR_SUCCESS) loaded.error = w32p::errorFromErrno(w32p::readAll(fd.get(), bytes));
-    if (loaded.error == ERROR_SUCCESS && w32p::sys::fstat(fd.get(), &after) != 0)
-        loaded.error = w32p::errorFromErrno(errno);
+    if (fd.valid() && w32p::sys::fstat(fd.get(), &after) != 0) {
+        if (loaded.error == ERROR_SUCCESS) loaded.error = w32p::errorFromErrno(errno);
+    } else if (fd.valid() && S_ISDIR(after.st_mode)) {
+        loaded.error = ERROR_ACCESS_DENIED;  // replaced by a folder since it was seen
+    }
     if (loaded.error != ERROR_SUCCESS) return loaded;
     auto doc = std::make_shared<ini::Document>(ini::parse(bytes));
     ini::indexForReading(*doc);
@@ -124,9 +137,9 @@ Loaded loadProfile(LPCWSTR fileName) {
         struct stat st = posix.status;
         bool known = posix.statusKnown && !S_ISLNK(st.st_mode);
         if (!known) known = w32p::sys::stat(posix.path.c_str(), &st) == 0;
-        if (known && S_ISREG(st.st_mode))
-            loaded.doc = ini::ProfileCache::instance().find(posix.path, ini::stampOf(st));
-        if (!loaded.doc) loaded = readProfile(posix.path);
+        const bool regular = known && S_ISREG(st.st_mode);
+        if (regular) loaded.doc = ini::ProfileCache::instance().find(posix.path, ini::stampOf(st));
+        if (!loaded.doc) loaded = readProfile(posix.path, regular ? &st : nullptr);
     }
     if (!loaded.doc) loaded.doc = kEmpty;
     return loaded;

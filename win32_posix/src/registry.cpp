@@ -520,14 +520,17 @@ Registry& registry() {
 }
 
 // Follows `names` from `from`; null when a component is missing.
+// The walk goes by reference through the tree (the caller holds the
+// registry's lock) and copies only the key it ends on.
 std::shared_ptr<Key> walkFrom(const std::shared_ptr<Key>& from,
                               const std::vector<wstring_view>& names) {
-    std::shared_ptr<Key> key = from;
+    const std::shared_ptr<Key>* key = &from;
     for (wstring_view name : names) {
-        key = findSubkey(*key, name);
-        if (!key) return nullptr;
+        auto it = subkeyPosition(**key, name);
+        if (it == (*key)->subkeys.end() || !equalsNoCase((*it)->name, name)) return nullptr;
+        key = &*it;
     }
-    return key;
+    return *key;
 }
 
 // The registry for the length of one call: started, in step with the file

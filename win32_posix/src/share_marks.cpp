@@ -22,13 +22,21 @@ namespace w32p {
 
 namespace {
 
-// The bytes, counted from kMarkBase: what a handle has, then (three further
-// on) what it does not share; so the mark that refuses a mark is three away.
+// The bytes, counted from kMarkBase: what a handle has and what it does not
+// share, in an order that puts the usual handles' marks, and the marks that
+// refuse them, side by side, so that a few lock calls over runs of adjacent
+// bytes serve them (a handle that writes and shares only reading places one
+// run and looks at one).
 constexpr off_t kMarkBase = 0x7FFFFFFFFFFFFF00;
-enum Mark : int { kHasRead, kHasWrite, kHasDelete, kDeniesRead, kDeniesWrite, kDeniesDelete };
+enum Mark : int { kHasRead, kDeniesRead, kHasDelete, kHasWrite, kDeniesWrite, kDeniesDelete };
 constexpr int kMarkCount = 6;
 
-Mark opposite(int mark) { return static_cast<Mark>((mark + 3) % kMarkCount); }
+// The mark that refuses a mark: having an access against not sharing it.
+Mark opposite(int mark) {
+    static const Mark kOpposite[kMarkCount] = {kDeniesRead, kHasRead,  kDeniesDelete,
+                                               kDeniesWrite, kHasWrite, kHasDelete};
+    return kOpposite[mark];
+}
 
 // The marks a handle holds, one bit per Mark.
 unsigned marksOf(DWORD access, DWORD share) {
@@ -52,11 +60,30 @@ struct flock markRange(short type, off_t start, off_t length) {
     return range;
 }
 
-// True when a descriptor other than `fd` holds `mark`; false also where the
-// file system cannot say.
-bool heldByOthers(int fd, Mark mark) {
-    struct flock probe = markRange(F_WRLCK, kMarkBase + mark, 1);
-    return ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+// Calls `each(first, count)` for every run of adjacent marks in `marks`, so
+// that one lock call serves a run.
+template <class Each>
+bool forEachRun(unsigned marks, Each each) {
+    for (int mark = 0; mark < kMarkCount;) {
+        if (!(marks & (1u << mark))) {
+            ++mark;
+            continue;
+        }
+        int count = 1;
+        while (mark + count < kMarkCount && (marks & (1u << (mark + count)))) ++count;
+        if (!each(mark, count)) return false;
+        mark += count;
+    }
+    return true;
+}
+
+// True when a descriptor other than `fd` holds any of `marks`; false also
+// where the file system cannot say.
+bool heldByOthers(int fd, unsigned marks) {
+    return !forEachRun(marks, [fd](int first, int count) {
+        struct flock probe = markRange(F_WRLCK, kMarkBase + first, count);
+        return !(::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK);
+    });
 }
 
 void removeMarks(int fd) {
@@ -66,15 +93,20 @@ void removeMarks(int fd) {
 
 // Places the marks; false (and none placed) when one cannot be held.
 bool placeMarks(int fd, unsigned marks) {
-    for (int mark = 0; mark < kMarkCount; ++mark) {
-        if (!(marks & (1u << mark))) continue;
-        struct flock byte = markRange(F_RDLCK, kMarkBase + mark, 1);
-        if (::fcntl(fd, F_OFD_SETLK, &byte) != 0) {
-            removeMarks(fd);
-            return false;
-        }
-    }
-    return true;
+    return forEachRun(marks, [fd](int first, int count) {
+        struct flock run = markRange(F_RDLCK, kMarkBase + first, count);
+        if (::fcntl(fd, F_OFD_SETLK, &run) == 0) return true;
+        removeMarks(fd);
+        return false;
+    });
+}
+
+// The marks that refuse `marks`: each one's opposite.
+unsigned oppositesOf(unsigned marks) {
+    unsigned opposites = 0;
+    for (int mark = 0; mark < kMarkCount; ++mark)
+        if (marks & (1u << mark)) opposites |= 1u << opposite(mark);
+    return opposites;
 }
 
 // The openers of one file take turns for their checks, so that two that
@@ -116,11 +148,9 @@ bool claimShareMarks(int fd, DWORD accessBits, DWORD shareMode) {
     // Marks first, then the look at the others': of two openers that do this
     // at once, at least the later one sees the earlier one's marks.
     if (!placeMarks(fd, marks)) return true;  // no such locks here
-    for (int mark = 0; mark < kMarkCount; ++mark) {
-        if ((marks & (1u << mark)) && heldByOthers(fd, opposite(mark))) {
-            removeMarks(fd);
-            return false;
-        }
+    if (heldByOthers(fd, oppositesOf(marks))) {
+        removeMarks(fd);
+        return false;
     }
     return true;
 }
@@ -132,7 +162,7 @@ void placeShareMarks(int fd, DWORD accessBits, DWORD shareMode) {
 bool deletionRefused(const char* posixPath) {
     int fd = w32p::sys::open(posixPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0) return false;
-    bool refused = heldByOthers(fd, kDeniesDelete);
+    bool refused = heldByOthers(fd, 1u << kDeniesDelete);
     w32p::sys::close(fd);
     return refused;
 }

@@ -145,6 +145,7 @@ WCHAR upcase(WCHAR c) {
 int compareNoCase(wstring_view a, wstring_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i]) continue;  // most names compared agree unit for unit
         WCHAR x = upcase(a[i]);
         WCHAR y = upcase(b[i]);
         if (x != y) return x < y ? -1 : 1;

@@ -6,6 +6,7 @@
 // every value is absent. Nothing here reports an error.
 #include "zyn_log_settings.h"
 
+#include <cstring>
 #include <new>
 
 #include "zyn_text.h"
@@ -42,11 +43,18 @@ public:
     // Reads the value; false when it is absent. A value that is not text, or
     // whose text cannot be read, is present with an empty text.
     bool read(const WCHAR* name) {
+        // Most values fit a small buffer: one query then; a longer one is
+        // read again at its size.
         DWORD type = 0;
-        DWORD size = 0;
-        LONG rc = queryValue(name, &type, nullptr, &size);
+        WCHAR small[SMALL_UNITS];
+        DWORD size = sizeof small;
+        LONG rc = queryValue(name, &type, reinterpret_cast<BYTE*>(small), &size);
         if (!isPresent(rc)) return false;
-        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return true;
+        if (rc == ERROR_SUCCESS) {
+            if (isText(type)) keep(small, size);
+            return true;
+        }
+        if (rc != ERROR_MORE_DATA) return true;
         // The value may change between the two calls: retry a few times.
         for (int attempt = 0; attempt < 4; ++attempt) {
             // Room for every byte (an odd final byte fills the low half of a
@@ -59,6 +67,7 @@ public:
             rc = queryValue(name, &type, reinterpret_cast<BYTE*>(m_text), &got);
             if (rc == ERROR_SUCCESS) {
                 m_text[got / sizeof(WCHAR) + got % sizeof(WCHAR)] = 0;
+                if (!isText(type)) release();
                 return true;
             }
             if (rc != ERROR_MORE_DATA) {
@@ -74,6 +83,17 @@ public:
     ~ValueText() { release(); }
 
 private:
+    static const DWORD SMALL_UNITS = 128;
+
+    static bool isText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+    // Keeps a copy of `bytes` bytes of text with a terminator after them (an
+    // odd final byte fills the low half of a last unit).
+    void keep(const WCHAR* text, DWORD bytes) {
+        DWORD units = bytes / sizeof(WCHAR) + bytes % sizeof(WCHAR);
+        m_text = new (std::nothrow) WCHAR[units + 1]();
+        if (m_text) std::memcpy(m_text, text, bytes);
+    }
     void release() { zyn::freeText(m_text); }
     WCHAR* m_text = nullptr;
 };

@@ -252,13 +252,18 @@ bool CZYNTextLogWriter::appendLine(CZYNLogDetail& detail, bool checkFolder, bool
     if (checkFolder && folderLength == 0) return false;
     zyn::copyText(folder, folderLength + 1, path);
 
-    // 3. Only the last level of the folder is created; failure is ignored.
-    CreateDirectoryW(folder, nullptr);
-
-    // 4. and 5. Open (or create with its mark) and go to the end.
+    // 3. to 5. Open (or create with its mark). Only the last level of the
+    // folder is created, and only when the file cannot be opened because the
+    // folder is missing: where the folder exists the attempt changes nothing,
+    // so it is not made for every line. The handle may only append
+    // (FILE_APPEND_DATA without FILE_WRITE_DATA), so every write lands at the
+    // end of the file: there is no file pointer to move there first.
     HANDLE file = openForAppend(path);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateDirectoryW(folder, nullptr);
+        file = openForAppend(path);
+    }
     if (file == INVALID_HANDLE_VALUE) return false;
-    SetFilePointer(file, 0, nullptr, FILE_END);
 
     // 6. and 7. Build the line and write it in one piece.
     SYSTEMTIME now;

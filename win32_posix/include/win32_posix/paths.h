@@ -32,6 +32,12 @@ struct PosixPath {
 // The Windows path as a POSIX path.
 PosixPath toPosixPath(wstring_view windowsPath);
 
+// The POSIX path of an absolute Windows path exactly as written (drive
+// mapped, separators turned, dots resolved), without a look at the file
+// system, so that no component is matched in another case; false for a
+// relative path, one with a trailing separator, or one toPosixPath refuses.
+bool literalPosixPath(wstring_view windowsPath, std::string& path);
+
 // The folder a drive letter maps to ("" when the letter is not mapped).
 std::string driveFolder(WCHAR letter);
 

@@ -63,10 +63,12 @@ X* newObject(Args&&... args) {
 }
 
 // Overwrites n bytes with zeros in a way the compiler may not drop, for
-// memory that is about to be freed.
+// memory that is about to be freed: a plain memset, then a barrier that tells
+// the compiler the zeros are read, so the store cannot be left out as dead.
 inline void wipeBytes(void* p, size_t n) noexcept {
-    volatile unsigned char* b = static_cast<volatile unsigned char*>(p);
-    while (n--) *b++ = 0;
+    if (n == 0) return;
+    std::memset(p, 0, n);
+    __asm__ __volatile__("" : : "r"(p) : "memory");
 }
 
 }  // namespace zyn
