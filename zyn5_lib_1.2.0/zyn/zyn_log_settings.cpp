@@ -91,8 +91,8 @@ private:
     // odd final byte fills the low half of a last unit).
     void keep(const WCHAR* text, DWORD bytes) {
         DWORD units = bytes / sizeof(WCHAR) + bytes % sizeof(WCHAR);
-        m_text = new (std::nothrow) WCHAR[units + 1]();
-        if (m_text) std::memcpy(m_text, text, bytes);
+        m_text = static_cast<WCHAR*>(zyn::allocateStorage((size_t(units) + 1) * sizeof(WCHAR)));
+        if (m_text) std::memcpy(m_text, text, bytes);  // zeroed storage: terminated
     }
     void release() { zyn::freeText(m_text); }
     WCHAR* m_text = nullptr;
