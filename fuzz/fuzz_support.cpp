@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fuzz {
 
@@ -66,6 +67,126 @@ void writeFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     check(static_cast<bool>(out), "the scratch file could not be written");
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::u16string windowsPath(const std::string& posix) {
+    std::u16string path = u"C:";
+    for (char c : posix) path.push_back(c == '/' ? u'\\' : static_cast<char16_t>(c));
+    return path;
+}
+
+void configureLog(const std::u16string& file, DWORD on, DWORD detail) {
+    HKEY key = nullptr;
+    check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Norvak\\Logs", 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS,
+          "the log's key is made");
+    RegSetValueExW(key, u"TextOutput", 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                   static_cast<DWORD>((file.size() + 1) * 2));
+    RegSetValueExW(key, u"Logging", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), 4);
+    RegSetValueExW(key, u"LogDetail", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&detail), 4);
+    RegCloseKey(key);
+}
+
+std::vector<std::u16string> logLines(const std::string& path) {
+    const std::string bytes = readFile(path);
+    std::vector<std::u16string> lines;
+    if (bytes.empty()) return lines;
+    check(bytes.size() % 2 == 0 && bytes.compare(0, 2, "\xFF\xFE") == 0,
+          "the log starts with its byte-order mark");
+    std::u16string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
+    check(text.size() >= 2 && text.compare(text.size() - 2, 2, u"\r\n") == 0,
+          "the log ends with a whole line");
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(u"\r\n", start);
+        check(text[start] == u'<', "every log line starts with its time");
+        check(end - start + 2 <= 1024, "no log line is longer than its buffer");
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+namespace {
+
+const DWORD kNameUnits = 16384;  // a value name's limit, with its NUL
+
+bool hasLineBreak(const std::u16string& name) {
+    return name.find_first_of(u"\r\n") != std::u16string::npos;
+}
+
+// One value read with RegEnumValueW: the size asked first, then the data,
+// each time into a guarded buffer.
+RegistryValue readValue(HKEY key, DWORD index) {
+    RegistryValue value{};
+    GuardedText name(kNameUnits);
+    DWORD nameUnits = kNameUnits, bytes = 0, type = 0;
+    LONG rc = RegEnumValueW(key, index, name.data(), &nameUnits, nullptr, &type, nullptr, &bytes);
+    check(rc == ERROR_SUCCESS, "a value counted is enumerated");
+    check(name.guardsIntact() && nameUnits < kNameUnits && name.data()[nameUnits] == 0,
+          "RegEnumValueW keeps to the name's buffer");
+    value.name.assign(name.data(), nameUnits);
+    value.type = type;
+    // The data in a buffer of the size answered, guarded after it.
+    std::vector<BYTE> data(bytes + 16, 0xA5);
+    DWORD size = bytes;
+    nameUnits = kNameUnits;
+    rc = RegEnumValueW(key, index, name.data(), &nameUnits, nullptr, &type, data.data(), &size);
+    check(rc == ERROR_SUCCESS && size == bytes, "the data fits the size answered");
+    for (size_t i = bytes; i < data.size(); ++i)
+        check(data[i] == 0xA5, "RegEnumValueW keeps to the data's buffer");
+    value.data.assign(data.begin(), data.begin() + bytes);
+    return value;
+}
+
+void walk(HKEY key, const std::u16string& path, RegistryTree& tree, bool& lineBreak) {
+    if (tree.size() >= kMaxSnapshotKeys) return;
+    DWORD subKeys = 0, values = 0;
+    check(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS,
+          "an open key answers its counts");
+    std::vector<RegistryValue>& list = tree[path];
+    for (DWORD i = 0; i < values; ++i) {
+        list.push_back(readValue(key, i));
+        lineBreak = lineBreak || hasLineBreak(list.back().name);
+    }
+    for (DWORD i = 0; i < subKeys; ++i) {
+        GuardedText name(256);
+        DWORD units = 256;
+        LONG rc = RegEnumKeyExW(key, i, name.data(), &units, nullptr, nullptr, nullptr, nullptr);
+        check(rc == ERROR_SUCCESS, "a key counted is enumerated");
+        check(name.guardsIntact() && units < 256 && name.data()[units] == 0,
+              "RegEnumKeyExW keeps to its buffer");
+        std::u16string child(name.data(), units);
+        lineBreak = lineBreak || hasLineBreak(child);
+        HKEY sub = nullptr;
+        check(RegOpenKeyExW(key, child.c_str(), 0, KEY_READ, &sub) == ERROR_SUCCESS,
+              "a key enumerated opens");
+        walk(sub, path + u"\\" + child, tree, lineBreak);
+        RegCloseKey(sub);
+    }
+}
+
+const std::pair<HKEY, const char16_t*> kRoots[] = {
+    {HKEY_CLASSES_ROOT, u"HKCR"}, {HKEY_CURRENT_USER, u"HKCU"},   {HKEY_LOCAL_MACHINE, u"HKLM"},
+    {HKEY_USERS, u"HKU"},         {HKEY_CURRENT_CONFIG, u"HKCC"},
+};
+
+}  // namespace
+
+RegistryTree registrySnapshot(bool* lineBreak) {
+    RegistryTree tree;
+    bool found = false;
+    for (const auto& [root, name] : kRoots) walk(root, name, tree, found);
+    if (lineBreak) *lineBreak = found;
+    return tree;
 }
 
 }  // namespace fuzz
