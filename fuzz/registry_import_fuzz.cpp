@@ -67,7 +67,9 @@ void setUp() {
 }
 
 struct InScratch {
-    InScratch() { fuzz::check(::chdir(fuzz::scratchFolder().c_str()) == 0, "into the scratch folder"); }
+    InScratch() {
+        fuzz::check(::chdir(fuzz::scratchFolder().c_str()) == 0, "into the scratch folder");
+    }
     ~InScratch() { fuzz::check(::fchdir(g_startFolder) == 0, "back to the start folder"); }
 };
 
@@ -205,8 +207,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const InScratch inScratch;
     freshRegistry(true);
-    fuzz::writeFile(g_files.input,
-                    std::string_view(reinterpret_cast<const char*>(data), size));
+    fuzz::writeFile(g_files.input, std::string_view(reinterpret_cast<const char*>(data), size));
     fuzz::check(import(g_files.inputWin), "the import answers true");
     checkImportLog();
     logOff();
