@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "fuzz_support.h"
 #include "tpa_hbc.h"
@@ -31,14 +30,9 @@ const LONG kUntouched = static_cast<LONG>(0xdeadbeef);
 const DWORD kIds[] = {0, 1, 2, 3, 99, 100, 101, 102, 199, 200, 250, 0xFFFFFFFF};
 const char* const kVersions[] = {"5.1", "6.0", "10.0", "5.0"};
 
-std::u16string windowsPath(const std::string& posix) {
-    std::u16string path = u"C:";
-    for (char c : posix) path.push_back(c == '/' ? u'\\' : static_cast<char16_t>(c));
-    return path;
-}
-
 struct Setup {
     std::string items, definition, log;
+    std::u16string logFile;
     Setup() {
         const std::string& root = fuzz::scratchFolder();
         items = root + "/items";
@@ -50,8 +44,8 @@ struct Setup {
         fuzz::writeFile(root + "/programs/tool.exe", "MZ");
         unsetenv("WIN32_POSIX_REGISTRY");  // the registry lives in the process
         setenv("HBC_FUZZ_PROGRAM", (root + "/programs/tool.exe").c_str(), 1);
-        const std::u16string folder = windowsPath(items) + u"\\";
-        const std::u16string logFile = windowsPath(log);
+        const std::u16string folder = fuzz::windowsPath(items) + u"\\";
+        logFile = fuzz::windowsPath(log);
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, HBC_ITEM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr);
@@ -59,23 +53,8 @@ struct Setup {
                        reinterpret_cast<const BYTE*>(folder.c_str()),
                        static_cast<DWORD>((folder.size() + 1) * 2));
         RegCloseKey(key);
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Norvak\\Logs", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        RegSetValueExW(key, u"TextOutput", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(logFile.c_str()),
-                       static_cast<DWORD>((logFile.size() + 1) * 2));
-        RegCloseKey(key);
     }
 };
-
-void setLogging(DWORD on, DWORD detail) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Norvak\\Logs", 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
-    RegSetValueExW(key, u"Logging", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), 4);
-    RegSetValueExW(key, u"LogDetail", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&detail), 4);
-    RegCloseKey(key);
-}
 
 // A text field after a successful query: terminated inside the field, and
 // untouched after its terminator.
@@ -120,27 +99,6 @@ void query(DWORD language, DWORD id) {
         checkText(info.menuText, HBC_MENU_TEXT_UNITS, "menuText stays in its field");
 }
 
-// The log: one byte-order mark, then whole UTF-16LE lines ended by CR LF.
-void checkLog(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.empty()) return;
-    fuzz::check(bytes.size() % 2 == 0 && bytes.compare(0, 2, "\xFF\xFE") == 0,
-                "the log starts with its byte-order mark");
-    std::u16string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
-    fuzz::check(text.size() >= 2 && text.compare(text.size() - 2, 2, u"\r\n") == 0,
-                "the log ends with a whole line");
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find(u"\r\n", start);
-        fuzz::check(text[start] == u'<', "every log line starts with its time");
-        fuzz::check(end - start + 2 <= 1024, "no log line is longer than its buffer");
-        start = end + 2;
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -161,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     else
         fuzz::writeFile(setup.definition + ".strings", strings);
     std::filesystem::remove(setup.log);
-    setLogging(settings & 3, settings & 2 ? 0xFFF : 59);
+    fuzz::configureLog(setup.logFile, settings & 3, settings & 2 ? 0xFFF : 59);
     setenv("WIN32_POSIX_VERSION", kVersions[(settings >> 2) & 3], 1);
     w32p::testing::resetConfiguration();
 
@@ -175,6 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(
         iniFiles.getCount() == 0 && quickLinkItems.getCount() == 0 && toolkitItems.getCount() == 0,
         "unloading frees the catalogue");
-    checkLog(setup.log);
+    fuzz::logLines(setup.log);
     return 0;
 }
