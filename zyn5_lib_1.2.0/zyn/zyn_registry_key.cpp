@@ -54,7 +54,9 @@ bool enablePrivileges(std::initializer_list<const WCHAR*> privileges) {
 // Throws CZYNMemAllocException ("pValent") when it cannot be had.
 VALENTW* newValentArray(DWORD ulCount) {
     VALENTW* pValent = nullptr;
-    if (ulCount > std::numeric_limits<size_t>::max() / sizeof(VALENTW))
+    // Only a 32-bit build can be asked for more than it can address.
+    if (static_cast<unsigned long long>(ulCount) * sizeof(VALENTW) >
+        std::numeric_limits<size_t>::max())
         throw CZYNMemAllocException(kValentName, SOURCE, 752);
     if (!zyn::injectedAllocationFailure())
         pValent = static_cast<VALENTW*>(zyn::allocateStorage(size_t(ulCount) * sizeof(VALENTW)));
